@@ -1,0 +1,19 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the builds
+# need when they are missing (apt-get update once, only when needed).
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+BUILD_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev
+                g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)

@@ -1,0 +1,62 @@
+#include "support/machine_fixture.h"
+
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+
+void reset_setup_state()
+{
+    instance_handle = nullptr;
+    choice_dialog = nullptr;
+    progress_dialog = nullptr;
+    action = 0;
+    processor_installed = 0;
+    nul_port_present = 0;
+    scan_port_index = 0;
+    last_error = 0;
+    status_callback = nullptr;
+    message_text[0] = '\0';
+    window_title[0] = '\0';
+    driver_extension[0] = '\0';
+    environment_name[0] = '\0';
+    platform_tag[0] = '\0';
+    system_dir[0] = '\0';
+    driver_dir[0] = '\0';
+    print_processor_dir[0] = '\0';
+    program_dir[0] = '\0';
+    platform_source_dir[0] = '\0';
+    product_display_name = "LUMETRA MAPI connector";
+    product_short_name = "LUMETRA";
+    settings_source_name = nullptr;
+    language_code = "ger";
+    strcpy(language_file_name, "lang.ger");
+    table_release(message_table);
+    message_table = nullptr;
+}
+
+std::string crlf(const std::string &text_with_lf)
+{
+    std::string text;
+    for (char c : text_with_lf) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+void MachineTest::SetUp()
+{
+    reset_setup_state();
+    winsim::boot(winsim::MachineSetup());
+}
+
+void MachineTest::TearDown()
+{
+    reset_setup_state();
+    winsim::shut_down();
+}
+
+void MachineTest::boot(const winsim::MachineSetup &setup)
+{
+    winsim::boot(setup);
+}

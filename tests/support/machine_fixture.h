@@ -1,0 +1,25 @@
+// A fresh simulated machine and a fresh setup state for every test.
+#ifndef TESTS_MACHINE_FIXTURE_H
+#define TESTS_MACHINE_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <winsim/machine.h>
+
+#include <string>
+
+// Puts every value of the setup state back to its start value and drops the
+// message catalog.
+void reset_setup_state();
+
+// Text with its CR LF line ends spelled out, for readable comparisons.
+std::string crlf(const std::string &text_with_lf);
+
+class MachineTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Reboots with another setup (also another Windows version).
+    void boot(const winsim::MachineSetup &setup);
+};
+
+#endif

@@ -1,0 +1,26 @@
+/* winsim: the C runtime calls that the product's platform header routes to
+ * the simulated machine because the host's C library owns their names. */
+#ifndef WINSIM_CRT_H
+#define WINSIM_CRT_H
+
+#include <stddef.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* fopen of the Windows C runtime on the simulated file system: Windows
+ * paths, text mode unless "b" is given (reading turns CR LF into LF and stops
+ * at Ctrl-Z; writing turns LF into CR LF), errno and the last error set as
+ * the Windows C runtime sets them. */
+FILE *winsim_fopen(const char *filename, const char *mode);
+
+/* malloc that a test can make fail (as the function "malloc"). */
+void *winsim_malloc(size_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

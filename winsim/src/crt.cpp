@@ -1,0 +1,212 @@
+// winsim: the Windows C runtime's file streams, _unlink and malloc on the
+// simulated machine.
+#include <winsim/crt.h>
+#include <io.h>
+
+#include "machine_state.h"
+#include "paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+using winsim::Call;
+using winsim::describe;
+using winsim::quoted;
+using winsim::ResolvedPath;
+using winsim::the_machine;
+
+namespace {
+
+// The Windows C runtime's mapping of system errors to errno (_dosmaperr).
+int errno_for(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return EACCES;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    default:
+        return EINVAL;
+    }
+}
+
+struct Stream {
+    std::string host;
+    bool text = true;
+    bool writing = false;
+    std::string data; // reading: the bytes as the program sees them
+    size_t position = 0;
+    FILE *out = nullptr; // writing: the host file
+};
+
+// Text-mode reading: CR LF becomes LF, a lone CR stays, Ctrl-Z ends the file.
+std::string text_mode_view(const std::string &bytes)
+{
+    std::string view;
+    view.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); i++) {
+        char c = bytes[i];
+        if (c == '\x1a')
+            break;
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            continue;
+        view += c;
+    }
+    return view;
+}
+
+ssize_t stream_read(void *cookie, char *buffer, size_t size)
+{
+    Stream *stream = static_cast<Stream *>(cookie);
+    size_t left = stream->data.size() - stream->position;
+    size_t count = size < left ? size : left;
+    std::memcpy(buffer, stream->data.data() + stream->position, count);
+    stream->position += count;
+    return static_cast<ssize_t>(count);
+}
+
+ssize_t stream_write(void *cookie, const char *buffer, size_t size)
+{
+    Stream *stream = static_cast<Stream *>(cookie);
+    for (size_t i = 0; i < size; i++) {
+        if (stream->text && buffer[i] == '\n')
+            std::fputc('\r', stream->out);
+        std::fputc(buffer[i], stream->out);
+    }
+    return std::ferror(stream->out) ? -1 : static_cast<ssize_t>(size);
+}
+
+int stream_close(void *cookie)
+{
+    Stream *stream = static_cast<Stream *>(cookie);
+    int result = 0;
+    if (stream->out != nullptr)
+        result = std::fclose(stream->out);
+    {
+        std::lock_guard<std::recursive_mutex> hold(the_machine().lock);
+        if (--the_machine().open_files[stream->host] == 0)
+            the_machine().open_files.erase(stream->host);
+    }
+    delete stream;
+    return result;
+}
+
+FILE *fail_open(Call &call, DWORD error)
+{
+    errno = errno_for(error);
+    return call.fail(static_cast<FILE *>(nullptr), error);
+}
+
+} // namespace
+
+extern "C" FILE *winsim_fopen(const char *filename, const char *mode)
+{
+    Call call("fopen", describe("%s, %s", quoted(filename).c_str(), quoted(mode).c_str()));
+    if (call.faulted())
+        return fail_open(call, call.fault_error());
+    char kind = mode[0];
+    if ((kind != 'r' && kind != 'w' && kind != 'a') || std::strchr(mode, '+') != nullptr) {
+        std::fprintf(stderr, "winsim: fopen mode \"%s\" is not modelled\n", mode);
+        std::abort();
+    }
+    ResolvedPath path = winsim::resolve_path(filename);
+    if (path.error != 0)
+        return fail_open(call, path.error);
+    if (path.is_directory)
+        return fail_open(call, ERROR_ACCESS_DENIED);
+    if (kind == 'r' && !path.exists)
+        return fail_open(call, path.parent_exists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    if (kind != 'r' && !path.parent_exists)
+        return fail_open(call, ERROR_PATH_NOT_FOUND);
+    if (kind != 'r' && winsim::is_read_only(path))
+        return fail_open(call, ERROR_ACCESS_DENIED);
+
+    Stream *stream = new Stream;
+    stream->host = path.host;
+    stream->text = std::strchr(mode, 'b') == nullptr;
+    stream->writing = kind != 'r';
+    cookie_io_functions_t functions = {};
+    functions.close = stream_close;
+    if (stream->writing) {
+        stream->out = std::fopen(path.host.c_str(), kind == 'w' ? "wb" : "ab");
+        if (stream->out == nullptr) {
+            delete stream;
+            return fail_open(call, ERROR_ACCESS_DENIED);
+        }
+        functions.write = stream_write;
+    } else {
+        std::ifstream in(path.host, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        stream->data = stream->text ? text_mode_view(bytes.str()) : bytes.str();
+        functions.read = stream_read;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> hold(the_machine().lock);
+        the_machine().open_files[stream->host]++;
+    }
+    FILE *file = fopencookie(stream, stream->writing ? (kind == 'w' ? "w" : "a") : "r", functions);
+    return call.done(file);
+}
+
+extern "C" int _unlink(const char *filename)
+{
+    Call call("_unlink", quoted(filename));
+    DWORD error = call.fault_error();
+    ResolvedPath path = winsim::resolve_path(filename);
+    if (error == 0)
+        error = path.error;
+    if (error == 0 && !path.exists)
+        error = path.parent_exists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    if (error == 0 && (path.is_directory || winsim::is_read_only(path)))
+        error = ERROR_ACCESS_DENIED;
+    if (error == 0 && winsim::is_open(path))
+        error = ERROR_SHARING_VIOLATION;
+    if (error != 0) {
+        errno = errno_for(error);
+        return call.fail(-1, error);
+    }
+    std::remove(path.host.c_str());
+    {
+        std::lock_guard<std::recursive_mutex> hold(the_machine().lock);
+        the_machine().attributes.erase(path.host);
+    }
+    return call.done(0);
+}
+
+extern "C" void *winsim_malloc(size_t size)
+{
+    Call call("malloc", describe("%zu", size));
+    if (call.faulted()) {
+        errno = ENOMEM;
+        return call.fail_injected(static_cast<void *>(nullptr));
+    }
+    return call.done(std::malloc(size));
+}
+
+namespace winsim {
+
+int open_stream_count()
+{
+    std::lock_guard<std::recursive_mutex> hold(the_machine().lock);
+    int count = 0;
+    for (const auto &file : the_machine().open_files)
+        count += file.second;
+    return count;
+}
+
+} // namespace winsim
