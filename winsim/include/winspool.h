@@ -5,4 +5,18 @@
 
 #include <windows.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
+                                       LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
+BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
+                                        LPBYTE pPrintProcessorInfo, DWORD cbBuf,
+                                        LPDWORD pcbNeeded);
+
+#ifdef __cplusplus
+}
+#endif
+
 #endif

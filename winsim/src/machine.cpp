@@ -75,6 +75,10 @@ void boot(const MachineSetup &setup)
     m.faults.clear();
     m.attributes.clear();
     m.open_files.clear();
+    m.services.clear();
+    m.service_log.clear();
+    m.service_handles.clear();
+    m.windows.clear();
     m.current_dir = setup.current_dir;
     m.running = true;
     make_directory(setup.windows_dir);
@@ -82,6 +86,8 @@ void boot(const MachineSetup &setup)
     make_directory(setup.temp_dir);
     make_directory(setup.current_dir);
     make_directory(module_directory(setup.module_file_name));
+    boot_services(m);
+    boot_spooler(m);
     SetLastError(0);
 }
 

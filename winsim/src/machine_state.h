@@ -20,6 +20,51 @@ struct Fault {
     bool persistent;
 };
 
+// A service of the NT family's service control manager. A pending state
+// ends at pending_until on the virtual clock; it is resolved when read.
+struct Service {
+    std::string name;
+    std::vector<std::string> depends_on;
+    unsigned stop_pending_ms = 0;
+    unsigned start_pending_ms = 0;
+    DWORD state = SERVICE_STOPPED;
+    unsigned long long pending_until = 0;
+};
+
+// What an SC_HANDLE stands for.
+struct ServiceHandle {
+    bool manager;        // the manager, or one service
+    std::string service; // the service's name as registered
+    DWORD access;        // the rights granted, generic rights mapped
+};
+
+// A window: top-level ones of other programs, and later the dialogs of
+// the setup program with their controls.
+struct Window {
+    HWND handle;
+    std::string class_name;
+    std::string text;     // title of a top-level window, text of a control
+    HWND parent;          // null for a top-level window
+    int control_id;
+    bool enabled;
+    ClosesOn closes_on;
+    bool open;
+    // A posted close request takes effect once the clock passes this time.
+    unsigned long long closes_after;
+    std::vector<WindowMessage> messages;
+};
+
+// A printing environment the spooler knows, with its directories.
+struct SpoolerEnvironment {
+    std::string name;
+    std::string driver_dir;
+    std::string print_processor_dir;
+};
+
+struct Spooler {
+    std::vector<SpoolerEnvironment> environments; // the machine's own first
+};
+
 struct Machine {
     std::recursive_mutex lock;
     bool running = false;
@@ -33,9 +78,30 @@ struct Machine {
     std::string current_dir;
     std::map<std::string, DWORD> attributes; // by host path; absent: archive
     std::map<std::string, int> open_files;   // by host path
+    std::vector<Service> services;           // in the order of first addition
+    std::vector<std::string> service_log;
+    std::map<const void *, ServiceHandle> service_handles;
+    Spooler spooler;
+    std::vector<Window> windows; // in the order of creation
+    // Handle values are never reused, not even across boots, so that a
+    // closed or stale handle stays invalid.
+    uintptr_t last_handle = 0x10000;
+    void *new_handle()
+    {
+        last_handle += 4;
+        return reinterpret_cast<void *>(last_handle);
+    }
 };
 
 Machine &the_machine();
+
+// Set up by boot(): the spooler service of the NT family, the spooler's
+// environments and directories.
+void boot_services(Machine &m);
+void boot_spooler(Machine &m);
+// The named service (without regard to case), its state resolved against
+// the clock; null when there is none. Call with the machine locked.
+Service *find_service(Machine &m, const std::string &name);
 
 // printf-style composition of a journal text.
 std::string describe(const char *format, ...) __attribute__((format(printf, 1, 2)));

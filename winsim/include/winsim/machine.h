@@ -41,6 +41,8 @@ struct MachineSetup {
     // The distribution medium the administrator starts the setup from.
     std::string current_dir = "D:\\";
     std::string module_file_name = "D:\\setup.exe";
+    // The logged-on user, as GetUserNameA reports it.
+    std::string user_name = "Administrator";
 };
 
 // A machine setup with the usual directories of the given version.
@@ -86,6 +88,56 @@ void clear_faults();
 
 // ---- Virtual clock: Sleep advances it instead of waiting.
 unsigned long long now_ms();
+
+// ---- Services of the NT family's service control manager (the 95 family
+// has none). boot() registers "Spooler", running, without dependencies.
+struct ServiceSetup {
+    std::string name;
+    std::vector<std::string> depends_on;
+    bool running = true;
+    // How long the service stays in STOP_PENDING after a stop was accepted,
+    // and in START_PENDING after a start, in virtual milliseconds.
+    unsigned stop_pending_ms = 0;
+    unsigned start_pending_ms = 0;
+};
+// Registers the service; one of the same name (compared without regard to
+// case) is replaced, keeping its place in the order of first addition.
+// Among services unrelated by dependencies, that order decides the start
+// order, and EnumDependentServicesA lists them in its reverse.
+void add_service(const ServiceSetup &service);
+// The current state, pending states resolved against the virtual clock; 0
+// when there is no such service.
+DWORD service_state(const std::string &name);
+// "stop NAME" and "start NAME", in the order stops and starts were accepted
+// (a start first starts what the service needs), NAME as registered.
+std::vector<std::string> service_log();
+// Handles of the service control manager (manager and service handles)
+// that are open.
+int open_service_handle_count();
+
+// ---- Top-level windows of other programs.
+// How the program behind a window reacts to being asked to close:
+// close_message: its window procedure leaves WM_CLOSE to DefWindowProc,
+//   which destroys the window; WM_SYSCOMMAND SC_CLOSE also closes it, as
+//   DefWindowProc turns that into WM_CLOSE.
+// system_close_command: it ends only on the system menu's Close command
+//   (WM_SYSCOMMAND SC_CLOSE) and ignores a bare WM_CLOSE.
+enum class ClosesOn { close_message, system_close_command };
+struct WindowMessage {
+    UINT message;
+    WPARAM w;
+    LPARAM l;
+    bool posted; // PostMessageA rather than SendMessageA
+};
+// Opens a top-level window of another program.
+HWND open_window(const std::string &class_name, const std::string &title, ClosesOn closes_on);
+// A sent message is handled before SendMessageA returns; a posted one only
+// once the other program runs again, that is once the virtual clock has
+// moved on (any Sleep of 1 ms or more).
+bool window_open(HWND window);
+// The messages the setup program sent or posted to the window, in order;
+// also after it closed.
+std::vector<WindowMessage> window_messages(HWND window);
 
 } // namespace winsim
 

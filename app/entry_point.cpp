@@ -1,0 +1,126 @@
+// The entry point: the normal run (language, choice, progress, result,
+// restart offer) and the uninstaller run (removal, then self-deletion).
+#include "app/entry_point.h"
+
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+#include "catalog/text_format.h"
+#include "resources/resource.h"
+#include "system/environment.h"
+#include "ui/user_interface.h"
+
+enum {
+    MODULE_NAME_SIZE = 2048,
+    DELETE_COMMAND_SIZE = 2048
+};
+
+static const char UNINSTALLER_SUFFIX[] = "\\rmzantr.exe";
+static const char UNINSTALLER_NAME[] = "rmzantr.exe";
+static const char SETTINGS_COPY_NAME[] = "zantrel.apd";
+static const char COMMAND_INTERPRETER[] = "cmd.exe";
+
+// 1 when the dialog ended with a non-zero result. A dialog that could not
+// be shown (-1) counts as failed, not as done.
+static int show_dialog(int template_id, DLGPROC procedure)
+{
+    return DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(template_id), GetDesktopWindow(),
+                           procedure, 0) > 0;
+}
+
+// The uninstaller copy is told by the last element of its own file name.
+static int is_uninstaller(const char *module_name)
+{
+    const char *last = strrchr(module_name, '\\');
+
+    return last != NULL && lstrcmpiA(last, UNINSTALLER_SUFFIX) == 0;
+}
+
+// The result text of a finished action into message_text. Only the success
+// texts take the product name; no catalog text is trusted as a format.
+static void compose_result_text(int succeeded)
+{
+    int family_95 = is_windows_95_family();
+    const char *key;
+
+    if (action == ACTION_INSTALL)
+        key = !succeeded ? "SetupFailed" : family_95 ? "SetupOk95" : "SetupOk";
+    else
+        key = !succeeded ? "RemoveFailed" : family_95 ? "RemoveOk95" : "RemoveOk";
+    if (succeeded)
+        format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
+                            product_display_name);
+    else
+        format_text(message_text, sizeof message_text, "%s", lookup_text(key, key));
+}
+
+void prompt_reboot(void)
+{
+    SetupPromptReboot(NULL, NULL, FALSE);
+}
+
+static int normal_run(void)
+{
+    int run_outcome = 1;
+
+    if (!show_dialog(IDD_LANGUAGE, language_dialog_proc)) {
+        run_outcome = 0;
+    } else if (!show_dialog(IDD_CHOICE, choice_dialog_proc)) {
+        run_outcome = 0;
+    } else if (action == ACTION_REMOVE || action == ACTION_INSTALL) {
+        DLGPROC worker_dialog =
+            action == ACTION_REMOVE ? removal_progress_proc : install_progress_proc;
+        if (!show_dialog(IDD_PROGRESS, worker_dialog))
+            run_outcome = 0;
+    }
+    if (action == ACTION_REMOVE || action == ACTION_INSTALL) {
+        compose_result_text(run_outcome);
+        show_dialog(IDD_RESULT, result_dialog_proc);
+    }
+    prompt_reboot();
+    return run_outcome;
+}
+
+// Replaces this process by a command interpreter that deletes the
+// uninstaller copy and its settings file, which cannot be deleted while
+// this program runs. The interpreter is taken from the system directory by
+// its full path, never looked for in the current directory, and both paths
+// are quoted. Returns only when the interpreter could not be started.
+static void delete_uninstaller_copy(void)
+{
+    char interpreter[MAX_PATH];
+    char command[DELETE_COMMAND_SIZE];
+
+    format_text(interpreter, sizeof interpreter, "%s\\%s", system_dir, COMMAND_INTERPRETER);
+    format_text(command, sizeof command, "del \"%s\\%s\" \"%s\\%s\"", system_dir,
+                SETTINGS_COPY_NAME, system_dir, UNINSTALLER_NAME);
+    _execl(interpreter, "/c", command, (char *)NULL);
+}
+
+static int uninstaller_run(void)
+{
+    int family_nt = !is_windows_95_family();
+
+    if (family_nt)
+        format_text(driver_extension, sizeof driver_extension, "%s", "drv");
+    show_dialog(IDD_PROGRESS, removal_progress_proc);
+    GetSystemDirectoryA(system_dir, MAX_PATH);
+    SetCurrentDirectoryA("c:/");
+    // On the 95 family the copy and its settings file stay behind.
+    if (family_nt)
+        delete_uninstaller_copy();
+    return 1;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    char module_name[MODULE_NAME_SIZE];
+
+    instance_handle = instance;
+    // Windows before Vista leaves a cut name unterminated.
+    if (GetModuleFileNameA(NULL, module_name, sizeof module_name) == 0)
+        module_name[0] = '\0';
+    module_name[sizeof module_name - 1] = '\0';
+    if (is_uninstaller(module_name))
+        return uninstaller_run();
+    return normal_run();
+}

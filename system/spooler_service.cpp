@@ -1,0 +1,310 @@
+#include "system/spooler_service.h"
+
+#include "catalog/text_format.h"
+#include "system/environment.h"
+
+enum {
+    SPOOLER_STOP_WAIT_MS = 2000,
+    PRINT_WINDOW_CLOSE_WAIT_MS = 1000,
+    STATE_POLL_INTERVAL_MS = 1000,
+    // A service that hangs in a pending state must not hang the setup.
+    STATE_POLL_LIMIT_MS = 60000,
+    USER_NAME_SIZE = 128,
+    WINDOW_CLASS_SIZE = 256
+};
+
+static char spooler_name[] = "spooler";
+static ServiceNode spooler_root = {spooler_name, NULL, NULL};
+ServiceNode *spooler_service_list = &spooler_root;
+
+// Closes a handle without disturbing the error a failure left behind.
+static void close_service(SC_HANDLE handle)
+{
+    DWORD error = GetLastError();
+
+    if (handle != NULL)
+        CloseServiceHandle(handle);
+    SetLastError(error);
+}
+
+static void release_service_list(ServiceNode *node)
+{
+    while (node != NULL) {
+        ServiceNode *next = node->next;
+        release_service_list(node->dependents);
+        free(node->name);
+        free(node);
+        node = next;
+    }
+}
+
+static ServiceNode *new_service_node(const char *name)
+{
+    size_t size = strlen(name) + 1;
+    ServiceNode *node = (ServiceNode *)malloc(sizeof *node);
+    char *copy = (char *)malloc(size);
+
+    if (node == NULL || copy == NULL) {
+        free(node);
+        free(copy);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    memcpy(copy, name, size);
+    node->name = copy;
+    node->next = NULL;
+    node->dependents = NULL;
+    return node;
+}
+
+// The node recorded under parent for the named service. A stop that is
+// tried again after a partial failure finds the dependents it stopped the
+// first time already recorded, and keeps them, so that the next start
+// brings back every service this program stopped.
+static ServiceNode *record_dependent(ServiceNode *parent, const char *name)
+{
+    ServiceNode **link = &parent->dependents;
+
+    while (*link != NULL) {
+        if (strcmp((*link)->name, name) == 0)
+            return *link;
+        link = &(*link)->next;
+    }
+    *link = new_service_node(name);
+    return *link;
+}
+
+// Polls the service until it reaches the state, a query fails, or the
+// limit runs out (ERROR_SERVICE_REQUEST_TIMEOUT, captured).
+static int wait_for_state(SC_HANDLE service, DWORD wanted)
+{
+    SERVICE_STATUS status;
+    DWORD waited = 0;
+
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState != wanted) {
+        if (waited >= STATE_POLL_LIMIT_MS) {
+            SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
+            capture_last_error();
+            return 0;
+        }
+        Sleep(STATE_POLL_INTERVAL_MS);
+        waited += STATE_POLL_INTERVAL_MS;
+    }
+    return 1;
+}
+
+// The active dependents of the service, in a buffer the caller frees;
+// null with *count 0 when there are none, null on failure.
+static ENUM_SERVICE_STATUSA *active_dependents(SC_HANDLE service, DWORD *count, int *failed)
+{
+    ENUM_SERVICE_STATUSA *entries;
+    DWORD needed = 0;
+
+    *count = 0;
+    *failed = 0;
+    // Ask for the size first: a service without active dependents answers
+    // at once.
+    if (EnumDependentServicesA(service, SERVICE_ACTIVE, NULL, 0, &needed, count))
+        return NULL;
+    *failed = 1;
+    if (GetLastError() != ERROR_MORE_DATA)
+        return NULL;
+    entries = (ENUM_SERVICE_STATUSA *)malloc(needed);
+    if (entries == NULL) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    if (!EnumDependentServicesA(service, SERVICE_ACTIVE, entries, needed, &needed, count)) {
+        capture_last_error();
+        free(entries);
+        return NULL;
+    }
+    *failed = 0;
+    return entries;
+}
+
+int stop_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
+{
+    ENUM_SERVICE_STATUSA *entries;
+    SC_HANDLE dependent = NULL;
+    SERVICE_STATUS status;
+    DWORD count;
+    int failed;
+    int result = 0;
+
+    entries = active_dependents(service, &count, &failed);
+    if (failed)
+        goto done;
+    for (DWORD i = 0; i < count; i++) {
+        ServiceNode *child = record_dependent(node, entries[i].lpServiceName);
+        if (child == NULL) {
+            capture_last_error();
+            goto done;
+        }
+        dependent = OpenServiceA(manager, child->name, SERVICE_ALL_ACCESS);
+        if (dependent == NULL) {
+            capture_last_error();
+            goto done;
+        }
+        if (!stop_service_tree(manager, dependent, child))
+            goto done;
+        if (!wait_for_state(dependent, SERVICE_STOPPED))
+            goto done;
+        close_service(dependent);
+        dependent = NULL;
+    }
+    if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        capture_last_error();
+        goto done;
+    }
+    result = 1;
+done:
+    close_service(dependent);
+    free(entries);
+    return result;
+}
+
+// A service that is running already is where a start wants it to be.
+static int start_service(SC_HANDLE service)
+{
+    if (StartServiceA(service, 0, NULL))
+        return 1;
+    return GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
+}
+
+int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
+{
+    SC_HANDLE other = NULL;
+    int result = 1;
+
+    if (node == NULL)
+        return 1;
+    // Later siblings first: the reverse of the order they were stopped in.
+    if (node->next != NULL) {
+        other = OpenServiceA(manager, node->next->name, SERVICE_ALL_ACCESS);
+        if (other == NULL) {
+            capture_last_error();
+            result = 0;
+            goto done;
+        }
+        result = start_service_tree(manager, other, node->next);
+        node->next = NULL;
+        close_service(other);
+        other = NULL;
+        if (!result)
+            goto done;
+    }
+    if (!start_service(service)) {
+        capture_last_error();
+        result = 0;
+        goto done;
+    }
+    if (!wait_for_state(service, SERVICE_RUNNING)) {
+        result = 0;
+        goto done;
+    }
+    // Then the services that need this one, as soon as it runs.
+    if (node->dependents != NULL) {
+        other = OpenServiceA(manager, node->dependents->name, SERVICE_ALL_ACCESS);
+        if (other == NULL) {
+            capture_last_error();
+            result = 0;
+            goto done;
+        }
+        result = start_service_tree(manager, other, node->dependents);
+        node->dependents = NULL;
+    }
+done:
+    close_service(other);
+    if (node != spooler_service_list) {
+        // What this node still holds was not reached; it is given up with it.
+        release_service_list(node->next);
+        release_service_list(node->dependents);
+        free(node->name);
+        free(node);
+    }
+    return result;
+}
+
+// Opens the service manager and the spooler service; 0 with the error
+// captured when either cannot be opened.
+static int open_spooler(SC_HANDLE *manager, SC_HANDLE *service)
+{
+    *service = NULL;
+    *manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    if (*manager == NULL) {
+        capture_last_error();
+        return 0;
+    }
+    *service = OpenServiceA(*manager, spooler_name, SERVICE_ALL_ACCESS);
+    if (*service == NULL) {
+        capture_last_error();
+        return 0;
+    }
+    return 1;
+}
+
+int stop_spooler(void)
+{
+    SC_HANDLE manager;
+    SC_HANDLE service;
+    int result = 0;
+
+    if (is_windows_95_family()) {
+        close_print_window();
+        return 1;
+    }
+    if (!open_spooler(&manager, &service))
+        goto done;
+    if (!stop_service_tree(manager, service, spooler_service_list)) {
+        capture_last_error();
+        goto done;
+    }
+    // The spooler's own state is not polled; it is given a moment.
+    Sleep(SPOOLER_STOP_WAIT_MS);
+    close_print_window();
+    result = 1;
+done:
+    close_service(service);
+    close_service(manager);
+    return result;
+}
+
+int start_spooler(void)
+{
+    SC_HANDLE manager;
+    SC_HANDLE service;
+    int result = 0;
+
+    if (is_windows_95_family())
+        return 1;
+    if (!open_spooler(&manager, &service))
+        goto done;
+    if (!start_service_tree(manager, service, spooler_service_list)) {
+        capture_last_error();
+        goto done;
+    }
+    result = 1;
+done:
+    close_service(service);
+    close_service(manager);
+    return result;
+}
+
+void close_print_window(void)
+{
+    char user_name[USER_NAME_SIZE];
+    char class_name[WINDOW_CLASS_SIZE];
+    DWORD size = sizeof user_name;
+    HWND window;
+
+    // Without the user name there is no class name to look for.
+    if (!GetUserNameA(user_name, &size))
+        return;
+    format_text(class_name, sizeof class_name, "kxprnwnd_%s", user_name);
+    window = FindWindowA(class_name, NULL);
+    if (window == NULL)
+        return;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    Sleep(PRINT_WINDOW_CLOSE_WAIT_MS);
+}

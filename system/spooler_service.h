@@ -1,0 +1,37 @@
+// Stop and start of the print spooler service together with the services
+// that depend on it, and the closing of the user's print window.
+//
+// A stop records, in the tree under spooler_service_list, every dependent
+// service it stopped; the next start brings exactly those back, each right
+// after the service it needs. On the 95 family there is no service control:
+// a stop only closes the print window and a start does nothing.
+#ifndef SETUP_SPOOLER_SERVICE_H
+#define SETUP_SPOOLER_SERVICE_H
+
+#include "system/platform.h"
+
+struct ServiceNode {
+    char *name;              // the service's key name, owned by the node
+    ServiceNode *next;       // next service that depends on the same parent
+    ServiceNode *dependents; // first service that depends on this one
+};
+
+// The static root of the tree, named "spooler"; never released.
+extern ServiceNode *spooler_service_list;
+
+// 1 on success; 0 with the Windows error captured and left as the thread's
+// last error.
+int stop_spooler(void);
+int start_spooler(void);
+
+// Stops the service after its active dependents, depth first, recording
+// them under node. Non-zero on success.
+int stop_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
+// Starts the service and then what node recorded under it; releases every
+// node it was given except the root. Non-zero on success.
+int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
+
+// Closes the current user's print window, if there is one.
+void close_print_window(void);
+
+#endif

@@ -1,0 +1,268 @@
+// Stop and start of the spooler with its dependent services, and the
+// user's print window.
+#include "support/machine_fixture.h"
+
+#include "app/setup_state.h"
+#include "system/environment.h"
+#include "system/spooler_service.h"
+
+#include <numeric>
+
+namespace {
+
+class SpoolerService : public MachineTest {
+  protected:
+    void TearDown() override
+    {
+        // Every operation closes what it opened and a start uses up the tree.
+        EXPECT_EQ(0, winsim::open_service_handle_count());
+        if (spooler_service_list->dependents != nullptr)
+            start_spooler();
+        MachineTest::TearDown();
+    }
+};
+
+std::vector<std::string> log_of(std::initializer_list<const char *> events)
+{
+    return std::vector<std::string>(events.begin(), events.end());
+}
+
+std::vector<DWORD> sleeps()
+{
+    std::vector<DWORD> waits;
+    for (const winsim::CallRecord &call : winsim::journal()) {
+        if (call.function == "Sleep")
+            waits.push_back(static_cast<DWORD>(std::stoul(call.arguments)));
+    }
+    return waits;
+}
+
+} // namespace
+
+TEST_F(SpoolerService, OnThe95FamilyOnlyThePrintWindowIsClosed)
+{
+    boot(winsim::setup_for(winsim::windows_98));
+    HWND print_window = winsim::open_window("kxprnwnd_Administrator", "Print", winsim::ClosesOn::close_message);
+
+    EXPECT_EQ(1, stop_spooler());
+    EXPECT_EQ(1, start_spooler());
+
+    EXPECT_FALSE(winsim::window_open(print_window));
+    EXPECT_EQ(0, winsim::call_count("OpenSCManagerA"));
+    EXPECT_EQ(std::vector<DWORD>{1000}, sleeps());
+}
+
+TEST_F(SpoolerService, ASpoolerWithoutDependentsIsStoppedAloneAndGivenTwoSeconds)
+{
+    EXPECT_EQ(1, stop_spooler());
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Spooler"));
+    EXPECT_EQ(std::vector<DWORD>{2000}, sleeps()) << "no print window: no pause for it";
+
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    EXPECT_EQ(log_of({"stop Spooler", "start Spooler"}), winsim::service_log());
+}
+
+TEST_F(SpoolerService, SiblingsStopInEnumerationOrderAndStartInReverse)
+{
+    // Unrelated services are enumerated in the reverse of the order they
+    // were added in, so this machine lists first, second, third.
+    winsim::add_service({"Third", {"Spooler"}});
+    winsim::add_service({"Second", {"Spooler"}});
+    winsim::add_service({"First", {"Spooler"}});
+
+    ASSERT_EQ(1, stop_spooler());
+    ASSERT_EQ(1, start_spooler());
+
+    EXPECT_EQ(log_of({"stop First", "stop Second", "stop Third", "stop Spooler", "start Spooler",
+                      "start Third", "start Second", "start First"}),
+              winsim::service_log());
+    EXPECT_EQ(nullptr, spooler_service_list->dependents);
+    for (const char *name : {"First", "Second", "Third", "Spooler"})
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name)) << name;
+}
+
+TEST_F(SpoolerService, ANestedDependentStopsFirstAndComesBackRightAfterWhatItNeeds)
+{
+    winsim::add_service({"Fax", {"Spooler"}});
+    winsim::add_service({"FaxClient", {"Fax"}});
+    winsim::add_service({"Other", {"Spooler"}});
+
+    ASSERT_EQ(1, stop_spooler());
+    std::vector<std::string> stops = winsim::service_log();
+    ASSERT_EQ(1, start_spooler());
+
+    std::vector<std::string> log = winsim::service_log();
+    auto at = [&](const std::string &event) {
+        return std::find(log.begin(), log.end(), event) - log.begin();
+    };
+    EXPECT_LT(at("stop FaxClient"), at("stop Fax"));
+    EXPECT_EQ(at("stop Spooler"), 3);
+    EXPECT_LT(at("start Spooler"), at("start Fax"));
+    EXPECT_LT(at("start Fax"), at("start FaxClient"));
+    EXPECT_EQ(8u, log.size());
+    for (const char *name : {"Fax", "FaxClient", "Other", "Spooler"})
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name)) << name;
+}
+
+TEST_F(SpoolerService, EachDependentIsPolledUntilStoppedAndEachStartUntilRunning)
+{
+    winsim::add_service({"Fax", {"Spooler"}, true, 2500, 1500});
+
+    ASSERT_EQ(1, stop_spooler());
+    EXPECT_EQ((std::vector<DWORD>{1000, 1000, 1000, 2000}), sleeps());
+    ASSERT_EQ(1, start_spooler());
+    EXPECT_EQ((std::vector<DWORD>{1000, 1000, 1000, 2000, 1000, 1000}), sleeps());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
+}
+
+TEST_F(SpoolerService, ADependentThatNeverStopsEndsTheStopAfterAMinute)
+{
+    winsim::add_service({"Stuck", {"Spooler"}, true, 10000000, 0});
+    last_error = 0;
+
+    EXPECT_EQ(0, stop_spooler());
+
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, last_error);
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, GetLastError());
+    std::vector<DWORD> waits = sleeps();
+    EXPECT_EQ(60000u, std::accumulate(waits.begin(), waits.end(), 0u));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+}
+
+TEST_F(SpoolerService, AServiceThatNeverStartsEndsTheStartAfterAMinute)
+{
+    winsim::add_service({"Spooler", {}, true, 0, 10000000});
+    ASSERT_EQ(1, stop_spooler());
+    last_error = 0;
+
+    EXPECT_EQ(0, start_spooler());
+
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, last_error);
+}
+
+TEST_F(SpoolerService, AStartAfterAPartialStopBringsBackWhatWasStopped)
+{
+    winsim::add_service({"Second", {"Spooler"}});
+    winsim::add_service({"First", {"Spooler"}});
+    // The second stop request (for "Second") is refused.
+    winsim::fail_call("ControlService", 2, ERROR_ACCESS_DENIED);
+    last_error = 0;
+
+    EXPECT_EQ(0, stop_spooler());
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, last_error);
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("First"));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+
+    // The spooler still runs: the start does not fail on that, it restarts
+    // what the stop took down.
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("First"));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Second"));
+}
+
+TEST_F(SpoolerService, ARetriedStopKeepsWhatTheFirstAttemptStopped)
+{
+    winsim::add_service({"Second", {"Spooler"}});
+    winsim::add_service({"First", {"Spooler"}});
+    winsim::fail_call("ControlService", 2, ERROR_ACCESS_DENIED);
+    ASSERT_EQ(0, stop_spooler());
+
+    ASSERT_EQ(1, stop_spooler());
+    ASSERT_EQ(1, start_spooler());
+
+    EXPECT_EQ(log_of({"stop First", "stop Second", "stop Spooler", "start Spooler", "start Second",
+                      "start First"}),
+              winsim::service_log());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("First"));
+}
+
+TEST_F(SpoolerService, ADependentThatCannotBeOpenedEndsTheStopWithTheSpoolerRunning)
+{
+    winsim::add_service({"Fax", {"Spooler"}});
+    // The first open is the spooler's, the second the dependent's.
+    winsim::fail_call("OpenServiceA", 2, ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(0, stop_spooler());
+
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, last_error);
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
+}
+
+TEST_F(SpoolerService, OutOfMemoryWhileRecordingFailsTheStopAndKeepsTheRecord)
+{
+    winsim::add_service({"Second", {"Spooler"}});
+    winsim::add_service({"First", {"Spooler"}});
+    // Allocations of the stop: enumeration buffer, then node and name of
+    // "First", then the node of "Second".
+    winsim::fail_call("malloc", 4, ERROR_NOT_ENOUGH_MEMORY);
+
+    EXPECT_EQ(0, stop_spooler());
+    EXPECT_EQ((DWORD)ERROR_NOT_ENOUGH_MEMORY, last_error);
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("First"));
+
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("First"));
+}
+
+TEST_F(SpoolerService, AStartWithoutAStopIsQuiet)
+{
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ(std::vector<std::string>{}, winsim::service_log());
+}
+
+TEST_F(SpoolerService, AFailedSpoolerStartKeepsTheRecordForTheNextStart)
+{
+    winsim::add_service({"Fax", {"Spooler"}});
+    ASSERT_EQ(1, stop_spooler());
+    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_DEPENDENCY_FAIL);
+
+    EXPECT_EQ(0, start_spooler());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_DEPENDENCY_FAIL, last_error);
+    ASSERT_NE(nullptr, spooler_service_list->dependents);
+    EXPECT_STREQ("Fax", spooler_service_list->dependents->name);
+
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
+}
+
+TEST_F(SpoolerService, TheServiceManagerCannotBeOpened)
+{
+    winsim::fail_call("OpenSCManagerA", 1, ERROR_ACCESS_DENIED);
+    winsim::fail_call("OpenSCManagerA", 2, ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(0, stop_spooler());
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, last_error);
+    EXPECT_EQ(0, start_spooler());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+}
+
+TEST_F(SpoolerService, ThePrintWindowOfTheCurrentUserGetsClose)
+{
+    winsim::MachineSetup setup;
+    setup.user_name = "maria";
+    boot(setup);
+    HWND other_user = winsim::open_window("kxprnwnd_Administrator", "", winsim::ClosesOn::close_message);
+    HWND mine = winsim::open_window("KXPRNWND_MARIA", "", winsim::ClosesOn::close_message);
+
+    close_print_window();
+
+    EXPECT_FALSE(winsim::window_open(mine));
+    EXPECT_TRUE(winsim::window_open(other_user));
+    ASSERT_EQ(1u, winsim::window_messages(mine).size());
+    EXPECT_EQ((UINT)WM_CLOSE, winsim::window_messages(mine)[0].message);
+    EXPECT_FALSE(winsim::window_messages(mine)[0].posted);
+    EXPECT_EQ(std::vector<DWORD>{1000}, sleeps());
+}
+
+TEST_F(SpoolerService, WithoutAUserNameNoWindowIsLookedFor)
+{
+    winsim::open_window("kxprnwnd_Administrator", "", winsim::ClosesOn::close_message);
+    winsim::fail_call("GetUserNameA", 1, ERROR_NOT_ENOUGH_MEMORY);
+
+    close_print_window();
+
+    EXPECT_EQ(0, winsim::call_count("FindWindowA"));
+    EXPECT_EQ(std::vector<DWORD>{}, sleeps());
+}

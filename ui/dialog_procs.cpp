@@ -1,0 +1,125 @@
+#include "ui/user_interface.h"
+
+#include "app/setup_state.h"
+#include "catalog/language_file.h"
+#include "resources/resource.h"
+#include "setup/scan.h"
+#include "setup/workers.h"
+#include "system/environment.h"
+
+struct LanguageChoice {
+    int radio;
+    const char *code;
+    const char *file_name;
+};
+
+static const LanguageChoice LANGUAGES[] = {
+    {IDC_GERMAN, "ger", "lang.ger"},
+    {IDC_ENGLISH, "eng", "lang.eng"},
+    {IDC_FRENCH, "fre", "lang.fre"},
+};
+
+static void set_title(HWND dialog, int install)
+{
+    SetWindowTextA(dialog, make_window_title(install));
+}
+
+static void init_language_dialog(HWND dialog)
+{
+    set_title(dialog, TITLE_INSTALL);
+    // The Sorvik variant speaks English by default.
+    const LanguageChoice &preset = is_sorvik_variant() ? LANGUAGES[1] : LANGUAGES[0];
+    CheckDlgButton(dialog, preset.radio, BST_CHECKED);
+    select_language(preset.code);
+    for (const LanguageChoice &language : LANGUAGES)
+        EnableWindow(GetDlgItem(dialog, language.radio), file_exists(language.file_name));
+}
+
+INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        init_language_dialog(dialog);
+        return 0;
+    }
+    if (message != WM_COMMAND)
+        return 0;
+    switch (LOWORD(wparam)) {
+    case IDOK:
+    case IDCANCEL:
+        // Cancel loads the language chosen last all the same.
+        select_language(language_code);
+        EndDialog(dialog, LOWORD(wparam) == IDOK ? 1 : 0);
+        return 1;
+    default:
+        for (const LanguageChoice &language : LANGUAGES) {
+            if (LOWORD(wparam) == language.radio && HIWORD(wparam) == BN_CLICKED)
+                language_code = language.code;
+        }
+        return 0;
+    }
+}
+
+INT_PTR CALLBACK choice_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        choice_dialog = dialog;
+        set_title(dialog, TITLE_INSTALL);
+        scan_platform();
+        return 0;
+    }
+    if (message != WM_COMMAND)
+        return 0;
+    switch (LOWORD(wparam)) {
+    case IDC_INSTALL:
+        action = ACTION_INSTALL;
+        break;
+    case IDC_REMOVE:
+        // Nothing to remove when the scan found no print processor.
+        action = processor_installed ? ACTION_REMOVE : ACTION_NONE;
+        break;
+    case IDCANCEL:
+        action = ACTION_NONE;
+        break;
+    default:
+        return 0;
+    }
+    EndDialog(dialog, 1);
+    return 1;
+}
+
+// The progress dialog only starts its worker; OK, Esc and Close do nothing,
+// so that only the worker ends it.
+static INT_PTR progress_proc(HWND dialog, UINT message, int install, void (*worker)(void *))
+{
+    if (message != WM_INITDIALOG)
+        return 0;
+    progress_dialog = dialog;
+    set_title(dialog, install);
+    // Without its worker the dialog would never end.
+    if (_beginthread(worker, 0, NULL) == (uintptr_t)-1)
+        EndDialog(dialog, 0);
+    return 0;
+}
+
+INT_PTR CALLBACK install_progress_proc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    return progress_proc(dialog, message, TITLE_INSTALL, install_worker);
+}
+
+INT_PTR CALLBACK removal_progress_proc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    return progress_proc(dialog, message, TITLE_REMOVE, removal_worker);
+}
+
+INT_PTR CALLBACK result_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        SetDlgItemTextA(dialog, IDC_RESULT_TEXT, message_text);
+        return 0;
+    }
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) {
+        EndDialog(dialog, 1);
+        return 1;
+    }
+    return 0;
+}

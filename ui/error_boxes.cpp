@@ -1,0 +1,57 @@
+#include "ui/user_interface.h"
+
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+#include "catalog/text_format.h"
+#include "resources/resource.h"
+
+enum { ERROR_BOX_TEXT_SIZE = 4096 };
+
+static const DWORD SYSTEM_TEXT_FLAGS =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+
+// The system's text for an error code, or a text that names the code when
+// the system has none. *system_text is to be freed with LocalFree.
+static void describe_error(DWORD code, DWORD language, char **system_text, char *fallback,
+                           size_t fallback_size)
+{
+    *system_text = NULL;
+    if (FormatMessageA(SYSTEM_TEXT_FLAGS, NULL, code, language, (LPSTR)system_text, 0, NULL) != 0)
+        return;
+    *system_text = NULL;
+    format_text(fallback, fallback_size, "Error %lu", (unsigned long)code);
+}
+
+DWORD show_system_error(DWORD code)
+{
+    char fallback[32];
+    char *system_text;
+
+    describe_error(code, 0, &system_text, fallback, sizeof fallback);
+    format_text(message_text, sizeof message_text, "%s",
+                system_text != NULL ? system_text : fallback);
+    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
+                    result_dialog_proc, 0);
+    if (system_text != NULL)
+        LocalFree(system_text);
+    return code;
+}
+
+int ask_on_error(const char *key, int install)
+{
+    char text[ERROR_BOX_TEXT_SIZE];
+    char fallback[32];
+    char *system_text;
+    int answer;
+
+    describe_error(last_error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), &system_text, fallback,
+                   sizeof fallback);
+    format_text(text, sizeof text, "%s\r\n%s", lookup_text(key, key),
+                system_text != NULL ? system_text : fallback);
+    make_window_title(install);
+    answer = MessageBoxA(progress_dialog, text, window_title,
+                         MB_ABORTRETRYIGNORE | MB_ICONERROR | MB_SETFOREGROUND);
+    if (system_text != NULL)
+        LocalFree(system_text);
+    return answer;
+}

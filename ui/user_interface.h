@@ -1,0 +1,31 @@
+// The user interface: window titles, the four dialog procedures, the status
+// line and the two error boxes.
+#ifndef SETUP_USER_INTERFACE_H
+#define SETUP_USER_INTERFACE_H
+
+#include "system/platform.h"
+
+enum {
+    TITLE_REMOVE = 0,
+    TITLE_INSTALL = 1
+};
+
+// Composes the install or removal title into window_title and returns it.
+const char *make_window_title(int install);
+
+INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK choice_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK install_progress_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK removal_progress_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK result_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Shows the catalog text of the key (or the text itself) in the progress
+// dialog's status line.
+void show_status(const char *key);
+// Shows the system's text for the code in the result dialog; returns it.
+DWORD show_system_error(DWORD code);
+// Asks Abort, Retry or Ignore with the key's text and the system's text for
+// last_error; returns IDABORT, IDRETRY, IDIGNORE, or 0 when no box showed.
+int ask_on_error(const char *key, int install);
+
+#endif
