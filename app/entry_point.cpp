@@ -6,6 +6,8 @@
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
+#include "setup/platform.h"
+#include "setup/product_names.h"
 #include "system/environment.h"
 #include "ui/user_interface.h"
 
@@ -14,9 +16,7 @@ enum {
     DELETE_COMMAND_SIZE = 2048
 };
 
-static const char UNINSTALLER_SUFFIX[] = "\\rmzantr.exe";
-static const char UNINSTALLER_NAME[] = "rmzantr.exe";
-static const char SETTINGS_COPY_NAME[] = "zantrel.apd";
+static const char UNINSTALLER_SUFFIX[] = "\\" UNINSTALLER_FILE;
 static const char COMMAND_INTERPRETER[] = "cmd.exe";
 
 // 1 when the dialog ended with a non-zero result. A dialog that could not
@@ -92,16 +92,18 @@ static void delete_uninstaller_copy(void)
 
     format_text(interpreter, sizeof interpreter, "%s\\%s", system_dir, COMMAND_INTERPRETER);
     format_text(command, sizeof command, "del \"%s\\%s\" \"%s\\%s\"", system_dir,
-                SETTINGS_COPY_NAME, system_dir, UNINSTALLER_NAME);
+                SETTINGS_COPY_FILE, system_dir, UNINSTALLER_FILE);
     _execl(interpreter, "/c", command, (char *)NULL);
 }
 
 static int uninstaller_run(void)
 {
     int family_nt = !is_windows_95_family();
+    OSVERSIONINFOA version;
 
-    if (family_nt)
-        format_text(driver_extension, sizeof driver_extension, "%s", "drv");
+    // The removal needs the platform description that the scan gives a
+    // normal run; the same rules decide it here, without dialog or report.
+    describe_platform(&version);
     show_dialog(IDD_PROGRESS, removal_progress_proc);
     GetSystemDirectoryA(system_dir, MAX_PATH);
     SetCurrentDirectoryA("c:/");

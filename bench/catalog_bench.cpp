@@ -15,7 +15,8 @@
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 
-namespace {
+namespace
+{
 
 const char *const BIG_FILE = "D:\\lang.big";
 const char *const SMALL_FILE = "D:\\lang.eng";

@@ -165,8 +165,9 @@ TableNode *table_find(const StringTable *table, const char *key)
     TableNode *node = table->root;
     size_t length = strlen(key);
 
+    // No stored key is longer; a cut one could match a key it does not equal.
     if (length > CATALOG_TEXT_MAX)
-        length = CATALOG_TEXT_MAX;
+        return NULL;
     memcpy(probe.key, key, length);
     probe.key[length] = '\0';
     while (node != NULL) {

@@ -1,10 +1,99 @@
 #include "setup/workers.h"
 
 #include "app/setup_state.h"
+#include "setup/install_steps.h"
+#include "setup/removal.h"
+#include "setup/steps.h"
+#include "system/environment.h"
+#include "system/spooler_service.h"
+#include "ui/user_interface.h"
 
-// Placeholder until the installation sequence is built: it installs nothing
-// and says so by ending the dialog with failure.
+// The names the installed package carries, fixed once the first step is
+// through.
+static void set_product_identity(void)
+{
+    int sorvik;
+
+    status_callback = show_status;
+    settings_source_name = language_file_name;
+    sorvik = is_sorvik_variant();
+    product_display_name = sorvik ? "Sorvik Printer driver " : "Ravelo Printer driver ";
+    product_short_name = sorvik ? "Sorvik" : "Ravelo";
+}
+
+static int step_failed(StepOutcome outcome)
+{
+    return outcome == STEP_ABORTED || outcome == STEP_IGNORED;
+}
+
+// Starts the spooler again while the user retries.
+static void restart_stopped_spooler(void)
+{
+    for (;;) {
+        show_status("SetupStartSpooler");
+        if (start_spooler())
+            return;
+        if (ask_on_error("SetupCantStartSpooler", TITLE_INSTALL) != IDRETRY)
+            return;
+    }
+}
+
+// Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the
+// finish whether the spooler is still to be started again.
+static int install_steps(int *spooler_stopped)
+{
+    int result = 1;
+    StepOutcome outcome;
+
+    outcome = run_step("SetupRemoveOld", remove_old_installation, "SetupCantRemoveOld", TITLE_INSTALL);
+    if (step_failed(outcome))
+        result = 0;
+    if (outcome == STEP_ABORTED)
+        return 0;
+    if (!is_windows_95_family()) {
+        outcome = run_step("SetupStopSpooler", stop_spooler, "SetupCantStopSpooler", TITLE_INSTALL);
+        // Even a stop that failed part way may have stopped dependents: the
+        // finish starts again what it recorded.
+        *spooler_stopped = 1;
+        if (step_failed(outcome))
+            result = 0;
+        if (outcome == STEP_ABORTED)
+            return 0;
+    }
+    outcome = run_step("SetupInstallFiles", install_files_step, "SetupCantInstallFiles", TITLE_INSTALL);
+    if (step_failed(outcome))
+        result = 0;
+    if (outcome == STEP_ABORTED)
+        return 0;
+    if (!is_windows_95_family()) {
+        outcome = run_step("SetupStartSpooler", start_spooler, "SetupCantStartSpooler", TITLE_INSTALL);
+        if (step_failed(outcome))
+            result = 0;
+        if (outcome == STEP_ABORTED)
+            return 0;
+        *spooler_stopped = 0;
+    }
+    outcome = run_step("SetupInstallDriver", install_driver_step, "SetupCantInstallDriver", TITLE_INSTALL);
+    if (step_failed(outcome))
+        result = 0;
+    return result;
+}
+
 void install_worker(void *)
 {
-    EndDialog(progress_dialog, 0);
+    int result = 1;
+    int spooler_stopped = 0;
+    StepOutcome outcome;
+
+    outcome = run_step("SetupInit", setup_init, "SetupCantInit", TITLE_INSTALL);
+    if (step_failed(outcome))
+        result = 0;
+    if (outcome != STEP_ABORTED) {
+        set_product_identity();
+        if (!install_steps(&spooler_stopped))
+            result = 0;
+    }
+    if (spooler_stopped)
+        restart_stopped_spooler();
+    EndDialog(progress_dialog, result);
 }

@@ -1,10 +1,255 @@
-#include "setup/workers.h"
+#include "setup/removal.h"
 
 #include "app/setup_state.h"
+#include "catalog/language_file.h"
+#include "catalog/text_format.h"
+#include "resources/resource.h"
+#include "setup/product_names.h"
+#include "setup/steps.h"
+#include "setup/workers.h"
+#include "system/environment.h"
+#include "system/files.h"
+#include "system/spooler_objects.h"
+#include "system/spooler_service.h"
+#include "ui/user_interface.h"
 
-// Placeholder until the removal sequence is built: it removes nothing and
-// says so by ending the dialog with failure.
+enum {
+    REMOVAL_DIRECTORY_SIZE = 260,
+    REMOVAL_PATH_SIZE = 1024,
+    WORKER_BUFFER_SIZE = 2048
+};
+
+// The fax server is told to close; nothing waits for it.
+static void close_fax_server(void)
+{
+    HWND server = FindWindowA(FAX_SERVER_WINDOW_CLASS, NULL);
+
+    if (server == NULL)
+        return;
+    show_status("ClosingPrintServer");
+    PostMessageA(server, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+static void delete_autostart_value(void)
+{
+    HKEY run;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RUN_KEY, 0, KEY_ALL_ACCESS, &run) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(run, RUN_VALUE_NAME);
+    RegCloseKey(run);
+}
+
+// Deletes every local printer that uses a driver of the product. 0 when one
+// of them could not be deleted.
+static int delete_product_printers(int *bitmap_driver_found)
+{
+    DWORD count;
+    PRINTER_INFO_2A *printers =
+        (PRINTER_INFO_2A *)enumerate_spooler_list(LIST_LOCAL_PRINTERS, NULL, &count);
+    int result = 1;
+
+    if (printers == NULL) {
+        show_system_error(GetLastError());
+        return 1;
+    }
+    for (DWORD i = 0; i < count && result; i++) {
+        if (strcmp(printers[i].pDriverName, BITMAP_DRIVER_NAME) == 0)
+            *bitmap_driver_found = 1;
+        if (is_product_driver_name(printers[i].pDriverName))
+            result = delete_printer(printers[i].pPrinterName);
+    }
+    free(printers);
+    return result;
+}
+
+// Deletes the product's drivers; from Windows 2000 on together with the
+// files that no other driver uses. 0 when one could not be deleted.
+static int delete_product_drivers(void)
+{
+    DWORD count;
+    DRIVER_INFO_1A *drivers =
+        (DRIVER_INFO_1A *)enumerate_spooler_list(LIST_PRINTER_DRIVERS, environment_name, &count);
+    int result = 1;
+
+    if (drivers == NULL) {
+        show_system_error(GetLastError());
+        return 1;
+    }
+    for (DWORD i = 0; i < count && result; i++) {
+        if (!is_product_driver_name(drivers[i].pName))
+            continue;
+        if (is_nt5_or_later()) {
+            result = delete_driver_ex(NULL, NULL, drivers[i].pName, DPD_DELETE_UNUSED_FILES, 0) != 0;
+        } else if (!DeletePrinterDriverA(NULL, NULL, drivers[i].pName)) {
+            capture_last_error();
+            result = 0;
+        }
+    }
+    free(drivers);
+    return result;
+}
+
+// Deletes the print processor. A refusal is written to the choice dialog's
+// report, when that dialog is open, and returns 0.
+static int delete_print_processor(void)
+{
+    DWORD count;
+    PRINTPROCESSOR_INFO_1A *processors =
+        (PRINTPROCESSOR_INFO_1A *)enumerate_spooler_list(LIST_PRINT_PROCESSORS, environment_name, &count);
+    int result = 1;
+
+    if (processors == NULL) {
+        show_system_error(GetLastError());
+        return 1;
+    }
+    for (DWORD i = 0; i < count && result; i++) {
+        if (strcmp(processors[i].pName, PRINT_PROCESSOR_NAME) != 0)
+            continue;
+        if (!DeletePrintProcessorA(NULL, NULL, processors[i].pName)) {
+            capture_last_error();
+            format_text(message_text, sizeof message_text, "DeletePrintProcessor() %s failed.\r\n",
+                        processors[i].pName);
+            SetDlgItemTextA(choice_dialog, IDC_REPORT, message_text);
+            result = 0;
+        }
+    }
+    free(processors);
+    return result;
+}
+
+static void read_directories(void)
+{
+    DWORD needed;
+
+    if (GetSystemDirectoryA(system_dir, REMOVAL_DIRECTORY_SIZE) == 0)
+        show_system_error(GetLastError());
+    if (!GetPrintProcessorDirectoryA(NULL, environment_name, 1, (LPBYTE)print_processor_dir,
+                                     REMOVAL_DIRECTORY_SIZE, &needed))
+        show_system_error(GetLastError());
+    if (!GetPrinterDriverDirectoryA(NULL, environment_name, 1, (LPBYTE)driver_dir,
+                                    REMOVAL_DIRECTORY_SIZE, &needed))
+        show_system_error(GetLastError());
+}
+
+static void delete_in(const char *directory, const char *name, const char *extension)
+{
+    char path[REMOVAL_PATH_SIZE];
+
+    if (extension != NULL)
+        format_text(path, sizeof path, "%s\\%s.%s", directory, name, extension);
+    else
+        format_text(path, sizeof path, "%s\\%s", directory, name);
+    delete_file(path);
+}
+
+static void delete_product_files(int bitmap_driver_found)
+{
+    // The earlier bitmap driver's package: only its own two files.
+    if (bitmap_driver_found) {
+        delete_in(driver_dir, "ravelopd", driver_extension);
+        delete_in(driver_dir, "ravtlx95", driver_extension);
+        return;
+    }
+    delete_in(print_processor_dir, "tqvprint", "dll");
+    if (is_windows_95_family()) {
+        delete_in(system_dir, "devura.dll", NULL);
+        delete_in(system_dir, "kxdrvw32.dll", NULL);
+        delete_in(driver_dir, "ravelo", driver_extension);
+        delete_in(driver_dir, "ravtlx", driver_extension);
+        return;
+    }
+    delete_in(system_dir, FAX_SERVER_FILE, NULL);
+    delete_in(system_dir, "tqvdrv32.dll", NULL);
+    // From Windows 2000 on the driver files went with the drivers.
+    if (!is_nt5_or_later()) {
+        delete_in(driver_dir, "ravelo", driver_extension);
+        delete_in(driver_dir, "ravtlx", driver_extension);
+    }
+}
+
+// The files and the uninstall entry go while the spooler is stopped, which
+// holds the driver files open on the NT family.
+static void remove_entry_and_files(int family_nt, int bitmap_driver_found)
+{
+    read_directories();
+    if (family_nt) {
+        show_status("SetupStopSpooler");
+        if (!stop_spooler())
+            show_system_error(GetLastError());
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    delete_product_files(bitmap_driver_found);
+}
+
+int remove_old_installation(void)
+{
+    int family_nt = !is_windows_95_family();
+    int bitmap_driver_found = 0;
+    int removed;
+
+    if (family_nt)
+        close_fax_server();
+    delete_autostart_value();
+    // A printer, driver or print processor that stays ends the removal here.
+    removed = delete_product_printers(&bitmap_driver_found) && delete_product_drivers() &&
+              delete_print_processor();
+    if (removed)
+        remove_entry_and_files(family_nt, bitmap_driver_found);
+    if (family_nt) {
+        DWORD removal_error = last_error;
+        show_status("SetupStartSpooler");
+        if (!start_spooler())
+            show_system_error(GetLastError());
+        // The question that follows is about what could not be removed.
+        if (!removed)
+            last_error = removal_error;
+    }
+    return removed;
+}
+
+static void load_installed_catalog(void)
+{
+    char directory[WORKER_BUFFER_SIZE];
+    char catalog_path[WORKER_BUFFER_SIZE];
+
+    if (GetSystemDirectoryA(directory, sizeof directory) == 0)
+        directory[0] = '\0';
+    format_text(catalog_path, sizeof catalog_path, "%s\\%s", directory, SETTINGS_COPY_FILE);
+    // Missing when nothing was installed: every text then shows its key.
+    load_message_file(catalog_path);
+}
+
+static void show_final_text(int success)
+{
+    const char *key;
+
+    if (success) {
+        key = is_windows_95_family() ? "RemoveOk95" : "RemoveOk";
+        format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
+                            product_display_name);
+    } else {
+        format_text(message_text, sizeof message_text, "%s",
+                    lookup_text("RemoveFailed", "RemoveFailed"));
+    }
+    show_status(message_text);
+}
+
 void removal_worker(void *)
 {
-    EndDialog(progress_dialog, 0);
+    int success = 1;
+    StepOutcome outcome;
+
+    load_installed_catalog();
+    outcome = run_step("SetupInit", setup_init, "SetupCantInit", TITLE_REMOVE);
+    if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
+        success = 0;
+    if (outcome != STEP_ABORTED) {
+        outcome = run_step("SetupRemoveOld", remove_old_installation, "SetupCantRemoveOld",
+                           TITLE_REMOVE);
+        if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
+            success = 0;
+    }
+    show_final_text(success);
+    EndDialog(progress_dialog, success);
 }

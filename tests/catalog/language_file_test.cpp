@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
+namespace
+{
 
 typedef std::vector<std::pair<std::string, std::string>> Entries;
 
@@ -197,23 +198,34 @@ TEST_F(LanguageFileLoad, EachByteOfTheFileEndsUpInTheCatalogAsTheRulesSay)
          {{"SetupOk", "Gut"}, {"\xef\xbb\xbfSetupInit", "Hallo"}}},
         {"CR LF and LF line ends", "a:1\r\nb:2\nc:3\r\n", {{"a", "1"}, {"b", "2"}, {"c", "3"}}},
         {"CR dropped wherever it stands", "a:x\ry\r\r\n\rb\r:2\n", {{"a", "xy"}, {"b", "2"}}},
-        {"Ctrl-Z ends the file", "a:12\x1a" "3\nb:2\n", {{"a", "12"}}},
-        {"Ctrl-Z after a backslash", "a:x\\\x1a" "b:2\n", {{"a", "x"}}},
+        {"Ctrl-Z ends the file",
+         "a:12\x1a"
+         "3\nb:2\n",
+         {{"a", "12"}}},
+        {"Ctrl-Z after a backslash",
+         "a:x\\\x1a"
+         "b:2\n",
+         {{"a", "x"}}},
         {"\\n is CR LF, \\t is TAB", "a:one\\ntwo\\tthree\n", {{"a", "one\r\ntwo\tthree"}}},
-        {"backslash before the line end continues nothing", "a:x\\\r\nb:2\\\n",
+        {"backslash before the line end continues nothing",
+         "a:x\\\r\nb:2\\\n",
          {{"a", "x"}, {"b", "2"}}},
         {"\\\\n is CR LF, not a backslash and n", "a:x\\\\ny\n", {{"a", "x\r\ny"}}},
         {"\\r is the letter r", "a:x\\ry\n", {{"a", "xry"}}},
         {"an escaped colon still separates", "a\\:b:c\n", {{"a", "b:c"}}},
         {"\\t before the key is a leading blank", "\\ta:1\n", {{"a", "1"}}},
         {"backslash as the last byte", "a:x\\", {{"a", "x"}}},
-        {"empty and blank lines and comments", "\n\r\n  \t \n;a:1\n  ;b:2\n\nc:3;4\n\n",
+        {"empty and blank lines and comments",
+         "\n\r\n  \t \n;a:1\n  ;b:2\n\nc:3;4\n\n",
          {{"c", "3;4"}}},
-        {"no sections", "[Version]\nSignature:$Windows NT$\n",
+        {"no sections",
+         "[Version]\nSignature:$Windows NT$\n",
          {{"Signature", "$Windows NT$"}, {"[Version]", ""}}},
         {"empty key ignored", ":x\n  :y\nz:1\n", {{"z", "1"}}},
         {"repeated key takes the later value", "a:1\nb:2\na:3\n", {{"a", "3"}, {"b", "2"}}},
-        {"keys differ by case", "Key:1\nkey:2\nKEY:3\n", {{"KEY", "3"}, {"Key", "1"}, {"key", "2"}}},
+        {"keys differ by case",
+         "Key:1\nkey:2\nKEY:3\n",
+         {{"KEY", "3"}, {"Key", "1"}, {"key", "2"}}},
         {"high bytes", "\xff:\xe4\xf6\xfc\n", {{"\xff", "\xe4\xf6\xfc"}}},
         {"last line without a line end", "a:1\nb:2", {{"a", "1"}, {"b", "2"}}},
         {"trailing line ends add nothing", "a:1\n\n\r\n", {{"a", "1"}}},

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Entries made here go through the host allocator so that the fault
 // injection on "malloc" sees only the table's own allocations.
@@ -61,7 +62,8 @@ int counting_compare(const CatalogEntry *a, const CatalogEntry *b)
     return compare_entry_keys(a, b);
 }
 
-class StringTableTest : public MachineTest {
+class StringTableTest : public MachineTest
+{
   protected:
     void TearDown() override
     {
@@ -104,8 +106,7 @@ TEST(StringTableKeyOrder, UnsignedBytesDecideCaseSensitivelyWithResultsMinusOneO
 
 TEST_F(StringTableTest, SevenKeysInAscendingOrDescendingOrderGiveAPerfectTreeOfHeightThree)
 {
-    const std::vector<std::string> keys = {"Key1", "Key2", "Key3", "Key4",
-                                           "Key5", "Key6", "Key7"};
+    const std::vector<std::string> keys = {"Key1", "Key2", "Key3", "Key4", "Key5", "Key6", "Key7"};
     for (bool ascending : {true, false}) {
         table_release(table);
         table = table_create(compare_entry_keys);
@@ -273,6 +274,24 @@ TEST_F(Lookup, WithoutACatalogOrAMatchingKeyGivesTheDefaultElseTheKeyItself)
     table_insert(message_table, new_entry(key, "Installation wird vorbereitet"));
     EXPECT_STREQ("Installation wird vorbereitet", lookup_text(key, "fallback"));
     EXPECT_STREQ("Installation wird vorbereitet", lookup_text(key, nullptr));
+}
+
+TEST_F(Lookup, KeysUpToTheLimitAreComparedWholeAndLongerOnesAreNeverFound)
+{
+    const std::string full(CATALOG_TEXT_MAX, 'k');
+    const std::string shorter(CATALOG_TEXT_MAX - 1, 'k');
+    message_table = table_create(compare_entry_keys);
+    ASSERT_NE(nullptr, message_table);
+    table_insert(message_table, new_entry(shorter + "a", "last byte a"));
+    table_insert(message_table, new_entry(shorter + "b", "last byte b"));
+    table_insert(message_table, new_entry(shorter, "one shorter"));
+
+    EXPECT_STREQ("last byte a", lookup_text((shorter + "a").c_str(), "default"));
+    EXPECT_STREQ("last byte b", lookup_text((shorter + "b").c_str(), "default"));
+    EXPECT_STREQ("one shorter", lookup_text(shorter.c_str(), "default"));
+    EXPECT_STREQ("default", lookup_text(full.c_str(), "default"));
+    // Its first CATALOG_TEXT_MAX bytes name an entry, but the key is not that entry's.
+    EXPECT_STREQ("default", lookup_text((shorter + "a" + "z").c_str(), "default"));
 }
 
 TEST_F(Lookup, LookingUpAllocatesNothing)

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const char GUARD = '\x5a';
 
@@ -41,7 +42,8 @@ TEST(CatalogTextFormat, OnlyTheFirstPercentSTakesTheArgumentAndOtherSequencesSta
         const char *argument;
         const char *expected;
     } cases[] = {
-        {"Copying %s ...", "C:\\WINDOWS\\system32\\fxmon.dll", "Copying C:\\WINDOWS\\system32\\fxmon.dll ..."},
+        {"Copying %s ...", "C:\\WINDOWS\\system32\\fxmon.dll",
+         "Copying C:\\WINDOWS\\system32\\fxmon.dll ..."},
         {"%s%s", "x", "x%s"},
         {"%s and %s", "one", "one and %s"},
         {"%n%s", "x", "%nx"},
@@ -120,7 +122,8 @@ TEST(TextFormat, ProgramFormatsAreCutToTheBufferAlwaysTerminatedAndTheLengthRetu
         {9, "eng", "lang.eng"},
         {1, "eng", ""},
         {12, long_argument.c_str(), "lang." + std::string(6, 'p')},
-        {MESSAGE_TEXT_SIZE, long_argument.c_str(), "lang." + std::string(MESSAGE_TEXT_SIZE - 6, 'p')},
+        {MESSAGE_TEXT_SIZE, long_argument.c_str(),
+         "lang." + std::string(MESSAGE_TEXT_SIZE - 6, 'p')},
     };
     for (const auto &c : cases) {
         std::vector<char> buffer(c.size + 32, GUARD);

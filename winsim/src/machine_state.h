@@ -21,13 +21,15 @@ struct Fault {
 };
 
 // A service of the NT family's service control manager. A pending state
-// ends at pending_until on the virtual clock; it is resolved when read.
+// began at pending_since and ends at pending_until on the virtual clock; it
+// is resolved when read.
 struct Service {
     std::string name;
     std::vector<std::string> depends_on;
     unsigned stop_pending_ms = 0;
     unsigned start_pending_ms = 0;
     DWORD state = SERVICE_STOPPED;
+    unsigned long long pending_since = 0;
     unsigned long long pending_until = 0;
 };
 

@@ -1,0 +1,227 @@
+#include "setup/install_steps.h"
+
+#include "app/setup_state.h"
+#include "catalog/text_format.h"
+#include "setup/product_names.h"
+#include "system/environment.h"
+#include "system/files.h"
+#include "ui/user_interface.h"
+
+enum {
+    TEMP_PATH_LENGTH = 255,
+    SYSTEM_DIR_ID = 78000,
+    PRINT_PROCESSOR_DIR_ID = 78001,
+    DRIVER_DIR_ID = 78002,
+    INSTALL_COPY_FLAGS = SP_COPY_LANGUAGEAWARE | SP_COPY_FORCE_IN_USE | SP_COPY_FORCE_NEWER |
+                         SP_COPY_WARNIFSKIP
+};
+
+static const char INSTALL_SECTION[] = "Install_Printer";
+
+// Where a file of [SourceDisksFiles] comes from below the program directory.
+enum SourcePlace {
+    FROM_PLATFORM, // the platform subdirectory
+    FROM_LANGUAGE  // its language subdirectory
+};
+
+struct SourceFile {
+    const char *name;
+    SourcePlace place;
+};
+
+// What the INF of one platform branch lists.
+struct InfBranch {
+    const char *signature;
+    const char *system_files[3];
+    const char *driver_files[14];
+    SourceFile sources[16];
+};
+
+static const InfBranch WINDOWS_95_FAMILY = {
+    "$Windows 95$",
+    {"kxdrvw32.dll", "devura.dll", NULL},
+    {"unidrv.dll", "unidrv.hlp", "ravelo.drv", "ravtlx.drv", NULL},
+    {{"devura.dll", FROM_PLATFORM},
+     {"kxdrvw32.dll", FROM_PLATFORM},
+     {"ravelo.drv", FROM_PLATFORM},
+     {"ravtlx.drv", FROM_PLATFORM},
+     {"unidrv.dll", FROM_LANGUAGE},
+     {"unidrv.hlp", FROM_LANGUAGE},
+     {NULL, FROM_PLATFORM}},
+};
+
+static const InfBranch NT_4_OR_EARLIER = {
+    "$Windows NT$",
+    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
+    {"rasdd.dll", "rasddui.dll", "rasddui.hlp", "ravelo.dll", "ravtlx.dll", NULL},
+    {{"tqvdrv32.dll", FROM_PLATFORM},
+     {FAX_SERVER_FILE, FROM_PLATFORM},
+     {"ravelo.dll", FROM_PLATFORM},
+     {"ravtlx.dll", FROM_PLATFORM},
+     {"rasdd.dll", FROM_LANGUAGE},
+     {"rasddui.dll", FROM_LANGUAGE},
+     {"rasddui.hlp", FROM_LANGUAGE},
+     {NULL, FROM_PLATFORM}},
+};
+
+static const InfBranch NT_5_OR_LATER = {
+    "$Windows NT$",
+    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
+    {"unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll", "tty.dll", "ttyui.dll",
+     "ttyui.hlp", "ttyres.dll", "ravelo.gpd", "ravtlx.gpd", "ravelo.dll", "ravtlx.ini",
+     "stdnames.gpd", NULL},
+    {{"tqvdrv32.dll", FROM_PLATFORM},
+     {FAX_SERVER_FILE, FROM_PLATFORM},
+     {"ravelo.dll", FROM_PLATFORM},
+     {"ravtlx.ini", FROM_PLATFORM},
+     {"ravelo.gpd", FROM_PLATFORM},
+     {"ravtlx.gpd", FROM_PLATFORM},
+     {"stdnames.gpd", FROM_PLATFORM},
+     {"unidrv.dll", FROM_LANGUAGE},
+     {"unidrvui.dll", FROM_LANGUAGE},
+     {"unidrv.hlp", FROM_LANGUAGE},
+     {"unires.dll", FROM_LANGUAGE},
+     {"tty.dll", FROM_LANGUAGE},
+     {"ttyui.dll", FROM_LANGUAGE},
+     {"ttyui.hlp", FROM_LANGUAGE},
+     {"ttyres.dll", FROM_LANGUAGE},
+     {NULL, FROM_PLATFORM}},
+};
+
+static const InfBranch *inf_branch(void)
+{
+    if (is_windows_95_family())
+        return &WINDOWS_95_FAMILY;
+    return is_nt5_or_later() ? &NT_5_OR_LATER : &NT_4_OR_EARLIER;
+}
+
+// The directory the running program was started from, into program_dir.
+static int find_program_dir(void)
+{
+    char *last;
+
+    if (GetModuleFileNameA(NULL, program_dir, sizeof program_dir) == 0)
+        return 0;
+    // Windows before Vista leaves a cut name unterminated.
+    program_dir[sizeof program_dir - 1] = '\0';
+    last = strrchr(program_dir, '\\');
+    if (last != NULL)
+        *last = '\0';
+    return 1;
+}
+
+// Every line ends in CR LF: the file is written in text mode.
+static void write_inf(FILE *inf, const InfBranch *branch, const char *platform_subpath,
+                      const char *language_subpath)
+{
+    fprintf(inf, "[Version]\n");
+    fprintf(inf, "Signature=%s\n", branch->signature);
+    fprintf(inf, "Provider=Norvane\n");
+    fprintf(inf, "[Install_Printer]\n");
+    fprintf(inf, "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files\n");
+    fprintf(inf, "[DestinationDirs]\n");
+    fprintf(inf, "Printer_Files=%d\n", SYSTEM_DIR_ID);
+    fprintf(inf, "PrintProc_Files=%d\n", PRINT_PROCESSOR_DIR_ID);
+    fprintf(inf, "Driver_Files=%d\n", DRIVER_DIR_ID);
+    fprintf(inf, "[Printer_Files]\n");
+    for (const char *const *name = branch->system_files; *name != NULL; name++)
+        fprintf(inf, "%s,,0x4\n", *name);
+    fprintf(inf, "[PrintProc_Files]\n");
+    fprintf(inf, "%s,,0x4\n", PRINT_PROCESSOR_FILE);
+    fprintf(inf, "[Driver_Files]\n");
+    for (const char *const *name = branch->driver_files; *name != NULL; name++)
+        fprintf(inf, "%s\n", *name);
+    fprintf(inf, "[SourceDisksNames]\n");
+    fprintf(inf, "1=\"Ravelo Printer Driver Setup Disk\"\n");
+    fprintf(inf, "[SourceDisksFiles]\n");
+    fprintf(inf, "%s=1,%s\n", PRINT_PROCESSOR_FILE, platform_subpath);
+    for (const SourceFile *file = branch->sources; file->name != NULL; file++) {
+        fprintf(inf, "%s=1,%s\n", file->name,
+                file->place == FROM_PLATFORM ? platform_subpath : language_subpath);
+    }
+}
+
+// Opens the written INF with the Setup API and installs its section.
+static int run_inf(const char *inf_path)
+{
+    UINT error_line = 0;
+    HINF inf;
+    PVOID context;
+    int result = 0;
+
+    inf = SetupOpenInfFileA(inf_path, NULL, INF_STYLE_WIN4, &error_line);
+    if (inf == INVALID_HANDLE_VALUE) {
+        capture_last_error();
+        return 0;
+    }
+    SetupSetDirectoryIdA(inf, SYSTEM_DIR_ID, system_dir);
+    SetupSetDirectoryIdA(inf, PRINT_PROCESSOR_DIR_ID, print_processor_dir);
+    SetupSetDirectoryIdA(inf, DRIVER_DIR_ID, driver_dir);
+    context = SetupInitDefaultQueueCallback(progress_dialog);
+    if (context == NULL) {
+        capture_last_error();
+    } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INSTALL_SECTION, SPINST_ALL, NULL,
+                                            program_dir, INSTALL_COPY_FLAGS,
+                                            SetupDefaultQueueCallbackA, context, NULL, NULL)) {
+        capture_last_error();
+    } else {
+        result = 1;
+    }
+    if (context != NULL)
+        SetupTermDefaultQueueCallback(context);
+    SetupCloseInfFile(inf);
+    return result;
+}
+
+int install_inf(void)
+{
+    char temp_dir[MAX_PATH];
+    char inf_path[MAX_PATH];
+    char language_subpath[MAX_PATH];
+    FILE *inf = NULL;
+    DWORD length;
+    int result = 0;
+
+    show_status("installing...");
+    length = GetTempPathA(TEMP_PATH_LENGTH, temp_dir);
+    if (length == 0 || length > TEMP_PATH_LENGTH) {
+        if (length != 0)
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        capture_last_error();
+        return 0;
+    }
+    // Creates the empty file, under a name no other file has.
+    if (GetTempFileNameA(temp_dir, "INS", 0, inf_path) == 0) {
+        capture_last_error();
+        return 0;
+    }
+    inf = fopen(inf_path, "w");
+    if (inf == NULL) {
+        capture_last_error();
+        goto done;
+    }
+    if (!find_program_dir()) {
+        show_system_error(GetLastError());
+        goto done;
+    }
+    format_text(platform_source_dir, sizeof platform_source_dir, "%s\\%s", program_dir,
+                platform_tag);
+    format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_tag, language_code);
+    write_inf(inf, inf_branch(), platform_tag, language_subpath);
+    fclose(inf);
+    inf = NULL;
+    result = run_inf(inf_path);
+done:
+    if (inf != NULL)
+        fclose(inf);
+    delete_file(inf_path);
+    return result;
+}
+
+int copy_uninstaller(void)
+{
+    if (!copy_file(program_dir, "setup.exe", system_dir, UNINSTALLER_FILE))
+        return 0;
+    return copy_with_substitution(program_dir, settings_source_name, system_dir,
+                                  SETTINGS_COPY_FILE);
+}

@@ -1,0 +1,12 @@
+// The removal proper, run by the removal worker and by the installation
+// before it installs anything.
+#ifndef SETUP_REMOVAL_H
+#define SETUP_REMOVAL_H
+
+// Takes away what an installation put in place. 1 when everything of the
+// product could be removed; 0 when a printer, driver or print processor of
+// the product could not be deleted (error captured). The spooler is running
+// again afterwards either way on the NT family.
+int remove_old_installation(void);
+
+#endif

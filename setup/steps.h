@@ -1,0 +1,18 @@
+// One step of a worker: its status text, its operation, and the user's
+// answer when it fails.
+#ifndef SETUP_STEPS_H
+#define SETUP_STEPS_H
+
+enum StepOutcome {
+    STEP_SUCCEEDED, // the operation succeeded
+    STEP_PASSED,    // it failed and the box gave no answer: go on, result unchanged
+    STEP_IGNORED,   // it failed and the user chose Ignore: go on, the run failed
+    STEP_ABORTED    // it failed and the user chose Abort: stop, the run failed
+};
+
+// Shows the status key and runs the operation; on failure asks the error
+// key's Abort/Retry/Ignore box and runs the step again on Retry.
+StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
+                     int install);
+
+#endif

@@ -1,0 +1,108 @@
+#include "system/files.h"
+
+#include "app/setup_state.h"
+#include "catalog/text_format.h"
+#include "system/environment.h"
+
+enum {
+    COPY_PATH_SIZE = 1024,
+    COPY_STATUS_SIZE = 4096,
+    COPY_LINE_SIZE = 1024
+};
+
+BOOL set_normal_attributes(const char *path)
+{
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+}
+
+int delete_file(const char *path)
+{
+    set_normal_attributes(path);
+    return _unlink(path);
+}
+
+int copy_file(const char *directory, const char *name, const char *destination,
+              const char *new_name)
+{
+    char source_path[COPY_PATH_SIZE];
+    char destination_path[COPY_PATH_SIZE];
+    char status[COPY_STATUS_SIZE];
+
+    format_text(source_path, sizeof source_path, "%s\\%s", directory, name);
+    format_text(destination_path, sizeof destination_path, "%s\\%s", destination,
+                new_name != NULL ? new_name : name);
+    if (status_callback != NULL) {
+        format_text(status, sizeof status, "Copy %s ...", name);
+        status_callback(status);
+    }
+    // A read-only copy from an earlier installation must not block this one.
+    set_normal_attributes(destination_path);
+    if (!CopyFileA(source_path, destination_path, FALSE)) {
+        capture_last_error();
+        return 0;
+    }
+    set_normal_attributes(destination_path);
+    return 1;
+}
+
+// Writes one piece of input with every "@" replaced, in bounded output
+// pieces, so that no number of "@" can overflow the output line.
+static void write_substituted(FILE *out, const char *piece)
+{
+    char line[COPY_LINE_SIZE];
+    size_t length = 0;
+
+    for (const char *p = piece; *p != '\0'; p++) {
+        const char *insert = *p == '@' ? product_short_name : NULL;
+        size_t insert_length = insert != NULL ? strlen(insert) : 1;
+        if (length + insert_length >= sizeof line) {
+            fwrite(line, 1, length, out);
+            length = 0;
+        }
+        if (insert == NULL) {
+            line[length++] = *p;
+        } else if (insert_length >= sizeof line) {
+            fputs(insert, out);
+        } else {
+            memcpy(line + length, insert, insert_length);
+            length += insert_length;
+        }
+    }
+    fwrite(line, 1, length, out);
+}
+
+int copy_with_substitution(const char *directory, const char *name, const char *destination,
+                           const char *new_name)
+{
+    char source_path[COPY_PATH_SIZE];
+    char destination_path[COPY_PATH_SIZE];
+    char piece[COPY_LINE_SIZE];
+    FILE *in = NULL;
+    FILE *out = NULL;
+    int result = 0;
+
+    format_text(source_path, sizeof source_path, "%s\\%s", directory, name);
+    format_text(destination_path, sizeof destination_path, "%s\\%s", destination, new_name);
+    in = fopen(source_path, "r");
+    if (in == NULL) {
+        capture_last_error();
+        goto done;
+    }
+    set_normal_attributes(destination_path);
+    out = fopen(destination_path, "w");
+    if (out == NULL) {
+        capture_last_error();
+        goto done;
+    }
+    // A line longer than the buffer arrives in pieces, each handled alike.
+    while (fgets(piece, sizeof piece, in) != NULL)
+        write_substituted(out, piece);
+    result = 1;
+done:
+    if (in != NULL)
+        fclose(in);
+    if (out != NULL)
+        fclose(out);
+    set_normal_attributes(destination_path);
+    return result;
+}

@@ -1,0 +1,97 @@
+#include "system/spooler_objects.h"
+
+#include "system/environment.h"
+#include "ui/user_interface.h"
+
+enum {
+    FIRST_LIST_BUFFER_SIZE = 16384,
+    // The list may grow between the size query and the next call.
+    LIST_ATTEMPTS = 4,
+    DRIVER_EX_NOT_CALLED = 1355
+};
+
+typedef BOOL(WINAPI *DeletePrinterDriverExFunction)(LPSTR, LPSTR, LPSTR, DWORD, DWORD);
+
+static BOOL enumerate_into(SpoolerList list, char *environment, BYTE *buffer, DWORD size,
+                           DWORD *needed, DWORD *count)
+{
+    switch (list) {
+    case LIST_PRINT_PROCESSORS:
+        return EnumPrintProcessorsA(NULL, environment, 1, buffer, size, needed, count);
+    case LIST_PRINTER_DRIVERS:
+        return EnumPrinterDriversA(NULL, environment, 1, buffer, size, needed, count);
+    case LIST_LOCAL_PRINTERS:
+        return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, count);
+    case LIST_PORTS:
+        return EnumPortsA(NULL, 1, buffer, size, needed, count);
+    }
+    return FALSE;
+}
+
+BYTE *enumerate_spooler_list(SpoolerList list, char *environment, DWORD *count)
+{
+    DWORD size = FIRST_LIST_BUFFER_SIZE;
+    DWORD needed = 0;
+
+    *count = 0;
+    for (int attempt = 0; attempt < LIST_ATTEMPTS; attempt++) {
+        BYTE *buffer = (BYTE *)malloc(size);
+        if (buffer == NULL) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return NULL;
+        }
+        if (enumerate_into(list, environment, buffer, size, &needed, count))
+            return buffer;
+        free(buffer);
+        *count = 0;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size)
+            return NULL;
+        size = needed;
+    }
+    return NULL;
+}
+
+int delete_printer(char *printer_name)
+{
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE printer = NULL;
+    int result = 1;
+
+    // A printer that cannot be opened counts as gone.
+    if (!OpenPrinterA(printer_name, &printer, &defaults))
+        return 1;
+    if (!DeletePrinter(printer)) {
+        capture_last_error();
+        result = 0;
+    }
+    ClosePrinter(printer);
+    return result;
+}
+
+DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version)
+{
+    HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
+    DeletePrinterDriverExFunction delete_ex;
+    DWORD result;
+
+    if (spooler == NULL) {
+        capture_last_error();
+        ask_on_error("CantLoadWinspool", TITLE_REMOVE);
+        return DRIVER_EX_NOT_CALLED;
+    }
+    // Through the generic function type, which converts to any other.
+    delete_ex = (DeletePrinterDriverExFunction)(void (*)(void))GetProcAddress(
+        spooler, "DeletePrinterDriverExA");
+    if (delete_ex == NULL) {
+        capture_last_error();
+        ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
+        result = DRIVER_EX_NOT_CALLED;
+    } else {
+        result = delete_ex(server, environment, driver, flags, version);
+        // The caller reads the result, not the error; keep it for the box.
+        if (!result)
+            capture_last_error();
+    }
+    FreeLibrary(spooler);
+    return result;
+}
