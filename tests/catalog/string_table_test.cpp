@@ -249,13 +249,6 @@ TEST_F(StringTableTest, ANodeThatCannotBeAllocatedLeavesTheTableAndTheEntryAsThe
     free(entry);
 }
 
-TEST_F(StringTableTest, ATableThatCannotBeAllocatedIsNull)
-{
-    winsim::fail_call("malloc", winsim::call_count("malloc") + 1, ERROR_NOT_ENOUGH_MEMORY);
-
-    EXPECT_EQ(nullptr, table_create(compare_entry_keys));
-}
-
 TEST_F(Lookup, WithoutACatalogOrAMatchingKeyGivesTheDefaultElseTheKeyItself)
 {
     const char *key = "SetupInit";

@@ -36,8 +36,9 @@ TEST_F(Environment, AFailedVersionQueryAnswersNoToBothTests)
     // Nothing is cached: the next question asks again.
     EXPECT_EQ(1, is_windows_95_family());
     for (const winsim::CallRecord &call : winsim::journal()) {
-        if (call.function == "GetVersionExA")
+        if (call.function == "GetVersionExA") {
             EXPECT_EQ("size 148", call.arguments);
+        }
     }
 }
 

@@ -115,13 +115,15 @@ TEST_F(Services, DependentsAreListedTransitivelyEachBeforeWhatItNeeds)
             return found;
         EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
         EXPECT_EQ(0u, count);
-        std::vector<uint64_t> storage(needed / 8 + 1);
+        const DWORD size = needed;
+        std::vector<uint64_t> storage(size / 8 + 1);
         auto *entries = reinterpret_cast<ENUM_SERVICE_STATUSA *>(storage.data());
-        EXPECT_FALSE(EnumDependentServicesA(spooler, state, entries, needed - 1, &needed, &count));
+        EXPECT_FALSE(EnumDependentServicesA(spooler, state, entries, size - 1, &needed, &count));
         EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
-        EXPECT_TRUE(EnumDependentServicesA(spooler, state, entries, needed, &needed, &count));
+        EXPECT_EQ(size, needed);
+        EXPECT_TRUE(EnumDependentServicesA(spooler, state, entries, size, &needed, &count));
         const char *strings = reinterpret_cast<const char *>(entries + count);
-        const char *end = reinterpret_cast<const char *>(entries) + needed;
+        const char *end = reinterpret_cast<const char *>(entries) + size;
         for (DWORD i = 0; i < count; i++) {
             // The strings lie behind the records, inside the caller's buffer.
             EXPECT_TRUE(entries[i].lpServiceName >= strings && entries[i].lpServiceName < end);
@@ -135,12 +137,15 @@ TEST_F(Services, DependentsAreListedTransitivelyEachBeforeWhatItNeeds)
     };
 
     EXPECT_EQ(names({"OTHER", "Client", "Fax"}), listed(SERVICE_ACTIVE));
+    DWORD needed = 0, count = 0;
+    EnumDependentServicesA(spooler, SERVICE_ACTIVE, nullptr, 0, &needed, &count);
+    EXPECT_EQ(3 * sizeof(ENUM_SERVICE_STATUSA) + 2 * (6 + 7 + 4), needed);
     EXPECT_EQ(names({"Idle", "OTHER", "Client", "Fax"}), listed(SERVICE_STATE_ALL));
     EXPECT_EQ(names({"Idle"}), listed(SERVICE_INACTIVE));
 
     // Nothing to list: the size query itself succeeds.
     SC_HANDLE client = open("client");
-    DWORD needed = 7, count = 7;
+    needed = count = 7;
     EXPECT_TRUE(EnumDependentServicesA(client, SERVICE_STATE_ALL, nullptr, 0, &needed, &count));
     EXPECT_EQ(0u, count);
 }
