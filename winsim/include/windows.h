@@ -160,21 +160,17 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPVOID lpSecurityAttributes);
 /* Advapi32: the logged-on user. */
 BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
 
-/* User32: windows and messages (winuser.h). */
-#define WM_CLOSE 0x0010
-#define WM_SYSCOMMAND 0x0112
-#define SC_CLOSE 0xF060
-
-HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
-LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-BOOL WINAPI IsWindow(HWND hWnd);
-
 #ifdef __cplusplus
 }
 #endif
 
-/* As the SDK's windows.h does, the service control manager's header too. */
+/* As the SDK's windows.h does, the headers of the other parts too. */
+#include <winbase.h>
+#include <winuser.h>
+#include <winreg.h>
 #include <winsvc.h>
+#include <libloaderapi.h>
+#include <profileapi.h>
+#include <processthreadsapi.h>
 
 #endif

@@ -88,6 +88,10 @@ void boot(const MachineSetup &setup)
     make_directory(module_directory(setup.module_file_name));
     boot_services(m);
     boot_spooler(m);
+    boot_user_interface(m);
+    boot_spooler_objects(m);
+    boot_registry(m);
+    boot_setup_api(m);
     SetLastError(0);
 }
 

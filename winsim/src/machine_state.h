@@ -101,6 +101,11 @@ Machine &the_machine();
 // environments and directories.
 void boot_services(Machine &m);
 void boot_spooler(Machine &m);
+// Each part of the machine resets what it keeps of its own.
+void boot_user_interface(Machine &m);
+void boot_spooler_objects(Machine &m);
+void boot_registry(Machine &m);
+void boot_setup_api(Machine &m);
 // The named service (without regard to case), its state resolved against
 // the clock; null when there is none. Call with the machine locked.
 Service *find_service(Machine &m, const std::string &name);
