@@ -1,0 +1,122 @@
+// The two run modes: the dialogs in their order, the restart offer and the
+// exit codes of the normal run; the uninstaller run and its self-deletion.
+#include "support/scenario.h"
+
+#include "app/setup_state.h"
+#include "resources/resource.h"
+
+namespace {
+
+class RunModes : public MachineTest {
+  protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        put_distribution(false);
+    }
+
+    void boot_as_uninstaller(const winsim::Version &version, const std::string &name)
+    {
+        winsim::MachineSetup setup = winsim::setup_for(version);
+        setup.module_file_name = setup.system_dir + "\\" + name;
+        setup.current_dir = setup.system_dir;
+        boot(setup);
+    }
+};
+
+} // namespace
+
+TEST_F(RunModes, ACancelledLanguageChoiceEndsWithZeroAfterTheRestartOffer)
+{
+    expect_language_cancel();
+    expect_reboot(false);
+
+    EXPECT_EQ(0, run_setup());
+
+    EXPECT_FALSE(winsim::reboot_requested());
+}
+
+TEST_F(RunModes, ACancelledChoiceEndsWithOneAndNoResult)
+{
+    expect_language(IDC_ENGLISH);
+    expect_choice(IDCANCEL);
+    expect_reboot(true);
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_EQ(ACTION_NONE, action);
+    EXPECT_TRUE(winsim::reboot_requested());
+}
+
+TEST_F(RunModes, RemoveWithNothingInstalledIsLikeCancel)
+{
+    expect_language(IDC_GERMAN);
+    expect_choice(IDC_REMOVE);
+    expect_reboot();
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_EQ(ACTION_NONE, action);
+}
+
+TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInterpreter)
+{
+    // Started as the system's software list starts it, in capitals.
+    boot_as_uninstaller(winsim::windows_xp, "RMZANTR.EXE");
+    winsim::put_file("C:\\WINDOWS\\system32\\zantrel.apd", shipped_language_file("eng"));
+    // A program planted in the directory the uninstaller moves to must not run.
+    winsim::put_file("C:\\cmd.exe", "planted");
+    expect_progress();
+
+    EXPECT_EQ(0, run_setup());
+
+    std::vector<winsim::ExecRecord> execs = winsim::execs();
+    ASSERT_EQ(1u, execs.size());
+    EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", execs[0].path);
+    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" "
+              "\"C:\\WINDOWS\\system32\\rmzantr.exe\"",
+              execs[0].command_line);
+    EXPECT_FALSE(winsim::reboot_requested());
+    // The removal spoke the installed language and used the platform's own
+    // description, as a normal run's removal does.
+    ASSERT_FALSE(status_history().empty());
+    EXPECT_EQ(0u, status_history().back().find("LUMETRA MAPI connector\r\n\r\nhas been removed"))
+        << status_history().back();
+    EXPECT_STREQ("dll", driver_extension);
+    EXPECT_STREQ("Windows NT x86", environment_name);
+}
+
+TEST_F(RunModes, OnThe95FamilyTheUninstallerCopyStaysAndEndsWithOne)
+{
+    boot_as_uninstaller(winsim::windows_98, "rmzantr.exe");
+    expect_progress();
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_TRUE(winsim::execs().empty());
+    EXPECT_STREQ("drv", driver_extension);
+    EXPECT_STREQ("Windows 4.0", environment_name);
+}
+
+TEST_F(RunModes, WithoutACommandInterpreterTheUninstallerEndsWithOne)
+{
+    boot_as_uninstaller(winsim::windows_nt_40, "rmzantr.exe");
+    DeleteFileA("C:\\WINNT\\system32\\cmd.exe");
+    expect_progress();
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_EQ(1u, winsim::execs().size());
+}
+
+TEST_F(RunModes, AProgramOfAnotherNameRunsNormally)
+{
+    winsim::MachineSetup setup;
+    setup.module_file_name = "D:\\xrmzantr.exe";
+    boot(setup);
+    put_distribution(false);
+    expect_language_cancel();
+    expect_reboot();
+
+    EXPECT_EQ(0, run_setup());
+}

@@ -1,0 +1,389 @@
+// The installation: the INF it writes, the files, port and registry step,
+// the registration of processor, drivers and printers, and the answers to
+// a failing step.
+#include "support/scenario.h"
+
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+#include "resources/resource.h"
+#include "setup/install_steps.h"
+
+namespace {
+
+const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
+const char RUN_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string lines(std::initializer_list<const char *> text)
+{
+    std::string joined;
+    for (const char *line : text)
+        joined += std::string(line) + "\r\n";
+    return joined;
+}
+
+const std::string INF_HEAD = lines({"[Version]"});
+const std::string INF_DIRECTORIES =
+    lines({"Provider=Norvane", "[Install_Printer]", "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files",
+           "[DestinationDirs]", "Printer_Files=78000", "PrintProc_Files=78001", "Driver_Files=78002",
+           "[Printer_Files]"});
+
+class Installation : public MachineTest {
+  protected:
+    void boot_version(const winsim::Version &version)
+    {
+        boot(winsim::setup_for(version));
+        put_distribution();
+    }
+
+    // INSTALL in the normal run, in English; returns the exit code.
+    int install(std::string *result_text)
+    {
+        expect_language(IDC_ENGLISH);
+        expect_choice(IDC_INSTALL);
+        expect_progress();
+        expect_result(result_text);
+        expect_reboot();
+        return run_setup();
+    }
+
+    std::string system(const std::string &name)
+    {
+        return winsim::machine().system_dir + "\\" + name;
+    }
+
+    bool family_95()
+    {
+        return winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS;
+    }
+};
+
+} // namespace
+
+TEST_F(Installation, TheInfOfEachBranchListsItsFilesAndSources)
+{
+    struct {
+        winsim::Version version;
+        int language;
+        std::string inf;
+        size_t line_count;
+    } cases[] = {
+        {winsim::windows_98, IDC_GERMAN,
+         INF_HEAD + lines({"Signature=$Windows 95$"}) + INF_DIRECTORIES +
+             lines({"kxdrvw32.dll,,0x4", "devura.dll,,0x4", "[PrintProc_Files]", "tqvprint.dll,,0x4",
+                    "[Driver_Files]", "unidrv.dll", "unidrv.hlp", "ravelo.drv", "ravtlx.drv",
+                    "[SourceDisksNames]", "1=\"Ravelo Printer Driver Setup Disk\"", "[SourceDisksFiles]",
+                    "tqvprint.dll=1,95", "devura.dll=1,95", "kxdrvw32.dll=1,95", "ravelo.drv=1,95",
+                    "ravtlx.drv=1,95", "unidrv.dll=1,95\\ger", "unidrv.hlp=1,95\\ger"}),
+         29},
+        {winsim::windows_nt_40, IDC_ENGLISH,
+         INF_HEAD + lines({"Signature=$Windows NT$"}) + INF_DIRECTORIES +
+             lines({"faxsrv.exe,,0x4", "tqvdrv32.dll,,0x4", "[PrintProc_Files]", "tqvprint.dll,,0x4",
+                    "[Driver_Files]", "rasdd.dll", "rasddui.dll", "rasddui.hlp", "ravelo.dll",
+                    "ravtlx.dll", "[SourceDisksNames]", "1=\"Ravelo Printer Driver Setup Disk\"",
+                    "[SourceDisksFiles]", "tqvprint.dll=1,nt_40", "tqvdrv32.dll=1,nt_40",
+                    "faxsrv.exe=1,nt_40", "ravelo.dll=1,nt_40", "ravtlx.dll=1,nt_40",
+                    "rasdd.dll=1,nt_40\\eng", "rasddui.dll=1,nt_40\\eng", "rasddui.hlp=1,nt_40\\eng"}),
+         31},
+        {winsim::windows_xp, IDC_FRENCH,
+         INF_HEAD + lines({"Signature=$Windows NT$"}) + INF_DIRECTORIES +
+             lines({"faxsrv.exe,,0x4", "tqvdrv32.dll,,0x4", "[PrintProc_Files]", "tqvprint.dll,,0x4",
+                    "[Driver_Files]", "unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll",
+                    "tty.dll", "ttyui.dll", "ttyui.hlp", "ttyres.dll", "ravelo.gpd", "ravtlx.gpd",
+                    "ravelo.dll", "ravtlx.ini", "stdnames.gpd", "[SourceDisksNames]",
+                    "1=\"Ravelo Printer Driver Setup Disk\"", "[SourceDisksFiles]",
+                    "tqvprint.dll=1,W2K", "tqvdrv32.dll=1,W2K", "faxsrv.exe=1,W2K",
+                    "ravelo.dll=1,W2K", "ravtlx.ini=1,W2K", "ravelo.gpd=1,W2K", "ravtlx.gpd=1,W2K",
+                    "stdnames.gpd=1,W2K", "unidrv.dll=1,W2K\\fre", "unidrvui.dll=1,W2K\\fre",
+                    "unidrv.hlp=1,W2K\\fre", "unires.dll=1,W2K\\fre", "tty.dll=1,W2K\\fre",
+                    "ttyui.dll=1,W2K\\fre", "ttyui.hlp=1,W2K\\fre", "ttyres.dll=1,W2K\\fre"}),
+         47},
+    };
+    for (const auto &c : cases) {
+        boot_version(c.version);
+        reset_setup_state();
+        expect_language(c.language);
+        expect_choice(IDC_INSTALL);
+        expect_progress();
+        expect_result(nullptr);
+        expect_reboot();
+
+        EXPECT_EQ(1, run_setup()) << c.version.name;
+
+        std::vector<std::string> infs = winsim::opened_inf_texts();
+        ASSERT_EQ(1u, infs.size()) << c.version.name;
+        EXPECT_EQ(c.inf, infs[0]) << c.version.name;
+        EXPECT_EQ(c.line_count, (size_t)std::count(infs[0].begin(), infs[0].end(), '\n'));
+        // The temporary file is gone.
+        for (const auto &file : file_snapshot())
+            EXPECT_EQ(std::string::npos, file.first.find("\\INS")) << file.first;
+    }
+}
+
+TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
+{
+    for (const winsim::Version &version :
+         {winsim::windows_nt_351, winsim::windows_nt_40, winsim::windows_2000, winsim::windows_xp}) {
+        boot_version(version);
+        reset_setup_state();
+        std::string result_text;
+
+        EXPECT_EQ(1, install(&result_text)) << version.name;
+
+        EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"))
+            << version.name << ": " << result_text;
+        EXPECT_TRUE(winsim::file_present(system("faxsrv.exe"))) << version.name;
+        EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
+        EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
+        EXPECT_EQ(std::string("Ravelo Printer driver ") + '\0',
+                  winsim::registry_value(UNINSTALL_KEY, "DisplayName")->data)
+            << version.name;
+        EXPECT_EQ(system("rmzantr.exe") + '\0',
+                  winsim::registry_value(UNINSTALL_KEY, "UninstallString")->data);
+        EXPECT_EQ(std::string("faxsrv.exe") + '\0', winsim::registry_value(RUN_KEY, "tqvPRINT")->data);
+        ASSERT_EQ(1u, winsim::started_processes().size()) << version.name;
+        EXPECT_EQ(system("faxsrv.exe"), winsim::started_processes()[0].application);
+        EXPECT_EQ(0x04000020u, winsim::started_processes()[0].flags);
+        EXPECT_NE(nullptr, FindWindowA("FaxSrvClass", nullptr)) << version.name;
+
+        std::vector<winsim::PrinterSetup> printers = winsim::printers();
+        ASSERT_EQ(2u, printers.size()) << version.name;
+        for (const winsim::PrinterSetup &printer : printers) {
+            EXPECT_EQ("NUL:", printer.port);
+            EXPECT_EQ("tqvprint", printer.print_processor);
+            EXPECT_EQ("RAW", printer.datatype);
+            EXPECT_EQ(0x1002u, printer.attributes & 0x1002u) << printer.name;
+        }
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+        EXPECT_TRUE(winsim::ports().end() !=
+                    std::find(winsim::ports().begin(), winsim::ports().end(), "NUL:"));
+    }
+}
+
+TEST_F(Installation, DriverRecordsFollowTheBranch)
+{
+    struct {
+        winsim::Version version;
+        DWORD fax_version;
+        const char *driver_path;
+        const char *data_file;
+        const char *help_file;
+        std::vector<std::string> fax_dependents;
+        std::vector<std::string> telex_dependents;
+    } cases[] = {
+        {winsim::windows_98, 0, "ravelo.drv", "ravelo.drv", "", {"ravelo.DRV"}, {"ravtlx.DRV"}},
+        {winsim::windows_nt_40, 2, "rasdd.dll", "ravelo.dll", "rasddui.hlp",
+         {"ravelo.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"},
+         {"ravtlx.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"}},
+        {winsim::windows_2000, 0, "unidrv.dll", "ravelo.gpd", "unidrv.hlp",
+         {"ravelo.dll", "unidrv.dll", "unidrvui.dll", "unires.dll", "unidrv.hlp", "stdnames.gpd"},
+         {"ravtlx.ini", "tty.dll", "ttyres.dll", "ttyui.dll", "ttyui.hlp", "unires.dll",
+          "stdnames.gpd"}},
+    };
+    for (const auto &c : cases) {
+        boot_version(c.version);
+        reset_setup_state();
+
+        EXPECT_EQ(1, install(nullptr)) << c.version.name;
+
+        std::string environment = family_95() ? "Windows 4.0" : "Windows NT x86";
+        std::vector<winsim::DriverSetup> drivers = winsim::printer_drivers(environment);
+        ASSERT_EQ(2u, drivers.size()) << c.version.name;
+        const winsim::DriverSetup &fax = drivers[0].name == "Ravelo Printer Driver" ? drivers[0] : drivers[1];
+        const winsim::DriverSetup &telex = &fax == &drivers[0] ? drivers[1] : drivers[0];
+        EXPECT_EQ(c.fax_version, fax.version) << c.version.name;
+        EXPECT_EQ(c.fax_version, telex.version) << c.version.name;
+        EXPECT_EQ(c.driver_path, fax.driver_path) << c.version.name;
+        EXPECT_EQ(c.data_file, fax.data_file) << c.version.name;
+        EXPECT_EQ(c.help_file, fax.help_file) << c.version.name;
+        EXPECT_EQ(c.fax_dependents, fax.dependent_files) << c.version.name;
+        EXPECT_EQ(c.telex_dependents, telex.dependent_files) << c.version.name;
+        EXPECT_EQ("RAW", fax.default_datatype);
+    }
+}
+
+TEST_F(Installation, The95FamilyGetsThreePrintersNoServerAndWaitsForThePort)
+{
+    boot_version(winsim::windows_98);
+    std::string result_text;
+
+    EXPECT_EQ(1, install(&result_text));
+
+    EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"));
+    std::vector<winsim::PrinterSetup> printers = winsim::printers();
+    ASSERT_EQ(3u, printers.size());
+    for (const winsim::PrinterSetup &printer : printers) {
+        if (printer.name == "Ravelo Merge Driver") {
+            EXPECT_EQ("FILE:", printer.port);
+            EXPECT_EQ("Ravelo Printer Driver", printer.driver);
+            EXPECT_EQ(0u, printer.attributes);
+        } else {
+            EXPECT_EQ(0x4u, printer.attributes & 0x4u) << printer.name;
+        }
+    }
+    EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value());
+    EXPECT_TRUE(winsim::started_processes().empty());
+    std::vector<std::string> statuses = status_history();
+    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "Waiting for the printer port..."));
+    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "The printer port has been installed."));
+    for (const char *nt_only : {"Stopping the print spooler...", "Starting the print spooler..."})
+        EXPECT_EQ(statuses.end(), std::find(statuses.begin(), statuses.end(), nt_only)) << nt_only;
+}
+
+TEST_F(Installation, TheSorvikVariantNamesItselfInTheEntryAndTheMessageFile)
+{
+    boot_version(winsim::windows_xp);
+    winsim::put_file("D:\\sorvik", "");
+    std::string result_text;
+
+    EXPECT_EQ(1, install(&result_text));
+
+    EXPECT_EQ(std::string("Sorvik Printer driver ") + '\0',
+              winsim::registry_value(UNINSTALL_KEY, "DisplayName")->data);
+    std::string settings = winsim::file_bytes(system("zantrel.apd"));
+    EXPECT_EQ(std::string::npos, settings.find('@'));
+    EXPECT_NE(std::string::npos, settings.find("The Sorvik printer drivers"));
+    EXPECT_EQ(0u, result_text.find("Sorvik Printer driver "));
+    // Drivers and printers keep their names.
+    for (const winsim::PrinterSetup &printer : winsim::printers())
+        EXPECT_EQ(0u, printer.name.find("Ravelo ")) << printer.name;
+}
+
+TEST_F(Installation, WithoutSetupExeNoUninstallerIsPlacedAndTheStepAsks)
+{
+    boot_version(winsim::windows_nt_40);
+    DeleteFileA("D:\\setup.exe");
+    std::vector<std::string> boxes;
+    winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+        boxes.push_back(box.text);
+        return IDIGNORE;
+    });
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text));
+
+    EXPECT_FALSE(winsim::file_present(system("rmzantr.exe")));
+    EXPECT_FALSE(winsim::file_present(system("zantrel.apd")));
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_FILE_NOT_FOUND), boxes[0]);
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+    // Ignore goes on: the drivers were still registered, the spooler runs.
+    EXPECT_EQ(2u, winsim::printers().size());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+}
+
+TEST_F(Installation, AMissingClientLibraryIsExplainedAndFailsTheDriverStep)
+{
+    boot_version(winsim::windows_xp);
+    winsim::fail_call("AddPrintProcessorA", 1, ERROR_DLL_NOT_FOUND);
+    expect_language(IDC_ENGLISH);
+    expect_choice(IDC_INSTALL);
+    expect_progress();
+    std::string explanation;
+    expect_result(&explanation);
+    winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDABORT; });
+    std::string result_text;
+    expect_result(&result_text);
+    expect_reboot();
+
+    EXPECT_EQ(0, run_setup());
+
+    EXPECT_EQ(0u, explanation.find("The print processor needs a library of the MAPI connector client"))
+        << explanation;
+    EXPECT_TRUE(winsim::printers().empty());
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+}
+
+TEST_F(Installation, TheFaxPartMayFailWhileTheStepSucceeds)
+{
+    boot_version(winsim::windows_xp);
+    winsim::fail_call("AddPrinterDriverA", 1, ERROR_ACCESS_DENIED);
+    expect_language(IDC_ENGLISH);
+    expect_choice(IDC_INSTALL);
+    expect_progress();
+    std::string fax_error;
+    expect_result(&fax_error);
+    std::string result_text;
+    expect_result(&result_text);
+    expect_reboot();
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), fax_error);
+    ASSERT_EQ(1u, winsim::printers().size());
+    EXPECT_EQ("Ravelo Telex Driver", winsim::printers()[0].name);
+    EXPECT_EQ(0u, result_text.find("Ravelo Printer driver "));
+}
+
+// Each step made to fail once, answered each way.
+TEST_F(Installation, EveryStepAnswersAbortRetryIgnoreAndNoAnswer)
+{
+    struct Step {
+        const char *function; // made to fail on its first call
+        DWORD error;
+        const char *status;   // the step's status text
+        const char *next;     // a status text of a later step
+    };
+    const Step steps[] = {
+        {"GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED, "Initialising the setup...",
+         "Removing the earlier printer drivers..."},
+        {"ControlService", ERROR_ACCESS_DENIED, "Stopping the print spooler...",
+         "Installing the files..."},
+        {"SetupInstallFromInfSectionA", ERROR_ACCESS_DENIED, "Installing the files...",
+         "Installing the printer drivers..."},
+        {"StartServiceA", ERROR_SERVICE_DEPENDENCY_FAIL, "Starting the print spooler...",
+         "Installing the printer drivers..."},
+        {"AddPrintProcessorA", ERROR_ACCESS_DENIED, "Installing the printer drivers...", nullptr},
+    };
+    struct {
+        int answer; // 0: the box could not be shown
+        int exit_code;
+        bool later_steps_run;
+    } answers[] = {{IDABORT, 0, false}, {IDRETRY, 1, true}, {IDIGNORE, 0, true}, {0, 1, true}};
+
+    for (const Step &step : steps) {
+        for (const auto &answer : answers) {
+            SCOPED_TRACE(std::string(step.function) + " answered " + std::to_string(answer.answer));
+            boot_version(winsim::windows_xp);
+            reset_setup_state();
+            winsim::fail_call(step.function, 1, step.error);
+            if (answer.answer == 0)
+                winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY);
+            else
+                winsim::expect_message_box([&answer](const winsim::MessageBoxSeen &) { return answer.answer; });
+
+            EXPECT_EQ(answer.exit_code, install(nullptr));
+
+            std::vector<std::string> statuses = status_history();
+            int shown = (int)std::count(statuses.begin(), statuses.end(), step.status);
+            EXPECT_GE(shown, answer.answer == IDRETRY ? 2 : 1);
+            if (step.next != nullptr) {
+                bool later = std::find(statuses.begin(), statuses.end(), step.next) != statuses.end();
+                EXPECT_EQ(answer.later_steps_run, later);
+            }
+            // Whatever happened, the spooler runs again.
+            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+        }
+    }
+}
+
+TEST_F(Installation, The95FamilyRunsOnlyItsFourSteps)
+{
+    boot_version(winsim::windows_me);
+
+    EXPECT_EQ(1, install(nullptr));
+
+    EXPECT_EQ(0, winsim::call_count("OpenSCManagerA"));
+    std::vector<std::string> statuses = status_history();
+    std::vector<std::string> steps;
+    for (const std::string &text : statuses) {
+        for (const char *step : {"Initialising the setup...", "Removing the earlier printer drivers...",
+                                 "Installing the files...", "Installing the printer drivers..."}) {
+            if (text == step)
+                steps.push_back(text);
+        }
+    }
+    EXPECT_EQ((std::vector<std::string>{"Initialising the setup...",
+                                        "Removing the earlier printer drivers...",
+                                        "Installing the files...", "Installing the printer drivers..."}),
+              steps);
+}

@@ -1,0 +1,281 @@
+// The removal: REMOVE in the normal run, the uninstaller run, and the
+// removal proper that the installation also runs first.
+#include "support/scenario.h"
+
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+#include "resources/resource.h"
+#include "setup/removal.h"
+
+namespace {
+
+const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
+const char RUN_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class Removal : public MachineTest {
+  protected:
+    void boot_version(const winsim::Version &version)
+    {
+        boot(winsim::setup_for(version));
+        put_distribution(false);
+    }
+
+    // REMOVE in the normal run; returns the exit code and the result text.
+    int remove_from_normal_run(std::string *result_text)
+    {
+        expect_language(IDC_ENGLISH);
+        expect_choice(IDC_REMOVE);
+        expect_progress();
+        expect_result(result_text);
+        expect_reboot();
+        return run_setup();
+    }
+
+    std::string system(const std::string &name)
+    {
+        return winsim::machine().system_dir + "\\" + name;
+    }
+
+    // Nothing that the removal's lists name is left on the machine.
+    void expect_product_gone(const char *version_name)
+    {
+        std::string environment = winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS
+                                      ? "Windows 4.0"
+                                      : "Windows NT x86";
+        for (const std::string &processor : winsim::print_processors(environment))
+            EXPECT_NE("tqvprint", processor) << version_name;
+        for (const winsim::DriverSetup &driver : winsim::printer_drivers(environment))
+            EXPECT_EQ(std::string::npos, driver.name.find("Ravelo")) << version_name;
+        for (const winsim::PrinterSetup &printer : winsim::printers())
+            EXPECT_EQ(std::string::npos, printer.driver.find("Ravelo")) << version_name;
+        EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY)) << version_name;
+        EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value()) << version_name;
+        for (const char *name : {"faxsrv.exe", "tqvdrv32.dll", "devura.dll", "kxdrvw32.dll"})
+            EXPECT_FALSE(winsim::file_present(system(name))) << version_name << " " << name;
+        EXPECT_FALSE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"))
+            << version_name;
+        for (const char *name : {"ravelo.dll", "ravtlx.dll", "ravelo.drv", "ravtlx.drv"}) {
+            EXPECT_FALSE(winsim::file_present(driver_directory() + "\\" + name))
+                << version_name << " " << name;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(Removal, RemoveTakesAwayEverythingOfTheProductOnEveryBranch)
+{
+    for (const winsim::Version &version :
+         {winsim::windows_98, winsim::windows_nt_351, winsim::windows_nt_40, winsim::windows_2000,
+          winsim::windows_xp}) {
+        boot_version(version);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        winsim::add_printer_driver({version.platform_id == VER_PLATFORM_WIN32_WINDOWS ? "Windows 4.0"
+                                                                                     : "Windows NT x86",
+                                    "Foreign Driver", 2, "foreign.dll", "foreign.dll", "foreign.dll"});
+        winsim::add_printer({"Office", "LPT1:", "Foreign Driver"});
+        winsim::set_registry_value(RUN_KEY, "Other", REG_SZ, std::string("other.exe") + '\0');
+        std::string result_text;
+
+        EXPECT_EQ(1, remove_from_normal_run(&result_text)) << version.name;
+
+        expect_product_gone(version.name);
+        EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector\r\n\r\nhas been removed"))
+            << version.name << ": " << result_text;
+        // Foreign things stay.
+        ASSERT_EQ(1u, winsim::printers().size()) << version.name;
+        EXPECT_EQ("Office", winsim::printers()[0].name);
+        EXPECT_TRUE(winsim::registry_value(RUN_KEY, "Other").has_value()) << version.name;
+        // The normal run's removal leaves the running program's copies.
+        EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
+        if (version.platform_id == VER_PLATFORM_WIN32_NT) {
+            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler")) << version.name;
+        }
+        EXPECT_TRUE(winsim::script_failures().empty()) << version.name;
+    }
+}
+
+TEST_F(Removal, ACleanMachineIsRemovedQuietlyWithSuccess)
+{
+    winsim::put_file(system("faxsrv.exe"), "left over");
+    winsim::set_registry_value(UNINSTALL_KEY, "DisplayName", REG_SZ, std::string("x") + '\0');
+
+    EXPECT_EQ(1, remove_old_installation());
+
+    EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(winsim::machine().system_dir, system_dir);
+    EXPECT_EQ(0, winsim::call_count("DeletePrinter"));
+    EXPECT_EQ(0, winsim::call_count("DeletePrinterDriverA"));
+}
+
+TEST_F(Removal, TheFaxServerIsToldToCloseBeforeAnythingElse)
+{
+    HWND server = winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+    progress_dialog = nullptr;
+
+    EXPECT_EQ(1, remove_old_installation());
+
+    std::vector<winsim::CallRecord> calls = winsim::journal();
+    auto first_registry = std::find_if(calls.begin(), calls.end(), [](const winsim::CallRecord &c) {
+        return c.function.rfind("Reg", 0) == 0;
+    });
+    auto post = std::find_if(calls.begin(), calls.end(), [](const winsim::CallRecord &c) {
+        return c.function == "PostMessageA";
+    });
+    ASSERT_NE(calls.end(), post);
+    EXPECT_LT(post - calls.begin(), first_registry - calls.begin());
+    ASSERT_EQ(1u, winsim::window_messages(server).size());
+    EXPECT_EQ((UINT)WM_SYSCOMMAND, winsim::window_messages(server)[0].message);
+    EXPECT_EQ((WPARAM)SC_CLOSE, winsim::window_messages(server)[0].w);
+    EXPECT_TRUE(winsim::window_messages(server)[0].posted);
+}
+
+TEST_F(Removal, DriverNamesThatDifferInCaseAreNotTheProducts)
+{
+    winsim::add_printer_driver({"Windows NT x86", "ravelo printer driver", 3, "unidrv.dll",
+                                "x.gpd", "unidrvui.dll"});
+    winsim::add_printer({"Look-alike", "LPT1:", "ravelo printer driver"});
+
+    EXPECT_EQ(1, remove_old_installation());
+
+    EXPECT_EQ(1u, winsim::printers().size());
+    EXPECT_EQ(1u, winsim::printer_drivers("Windows NT x86").size());
+}
+
+TEST_F(Removal, TheEarlierBitmapDriversFilesAloneGoWithIt)
+{
+    boot_version(winsim::windows_nt_40);
+    reset_setup_state();
+    strcpy(environment_name, "Windows NT x86");
+    strcpy(driver_extension, "dll");
+    std::string drivers = driver_directory() + "\\";
+    for (const char *name : {"ravelopd.dll", "ravtlx95.dll", "ravelo.dll"})
+        winsim::put_file(drivers + name, name);
+    winsim::put_file(system("faxsrv.exe"), "server");
+    winsim::put_file(print_processor_directory() + "\\tqvprint.dll", "processor");
+    winsim::add_printer_driver({"Windows NT x86", "RAR Ozedur Ureder", 2, "rasdd.dll", "ravelopd.dll",
+                                "rasddui.dll"});
+    winsim::add_printer({"Old fax", "LPT1:", "RAR Ozedur Ureder"});
+
+    EXPECT_EQ(1, remove_old_installation());
+
+    EXPECT_FALSE(winsim::file_present(drivers + "ravelopd.dll"));
+    EXPECT_FALSE(winsim::file_present(drivers + "ravtlx95.dll"));
+    EXPECT_TRUE(winsim::file_present(drivers + "ravelo.dll"));
+    EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
+    EXPECT_TRUE(winsim::printers().empty());
+}
+
+TEST_F(Removal, ARefusedDeletionFailsTheRemovalAndAsksTheUser)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::fail_call("DeletePrintProcessorA", 1, ERROR_ACCESS_DENIED);
+    std::vector<winsim::MessageBoxSeen> boxes;
+    winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+        boxes.push_back(box);
+        return IDABORT;
+    });
+    std::string result_text;
+
+    EXPECT_EQ(0, remove_from_normal_run(&result_text));
+
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find("The earlier installation could not be removed"))
+        << boxes[0].text;
+    EXPECT_NE(std::string::npos, boxes[0].text.find(system_text(ERROR_ACCESS_DENIED)));
+    EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
+        << result_text;
+    // The removal stopped at the print processor: the entry and files stay,
+    // and the spooler runs.
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    EXPECT_STREQ("DeletePrintProcessor() tqvprint failed.\r\n", message_text);
+}
+
+TEST_F(Removal, RetryRunsTheRemovalAgain)
+{
+    boot_version(winsim::windows_nt_40);
+    arrange_installed_product("eng");
+    winsim::fail_call("DeletePrinterDriverA", 1, ERROR_PRINTER_DRIVER_IN_USE);
+    winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDRETRY; });
+    std::string result_text;
+
+    EXPECT_EQ(1, remove_from_normal_run(&result_text));
+
+    expect_product_gone("NT 4 after Retry");
+    EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector"));
+}
+
+TEST_F(Removal, MoreProductPrintersThanTheFirstBufferHoldsAreAllRemoved)
+{
+    boot_version(winsim::windows_2000);
+    arrange_installed_product("eng");
+    for (int i = 0; i < 250; i++)
+        winsim::add_printer({"Fax line " + std::to_string(i), "NUL:", "Ravelo Printer Driver", "tqvprint"});
+    std::string result_text;
+
+    EXPECT_EQ(1, remove_from_normal_run(&result_text));
+
+    expect_product_gone("2000 with 250 fax printers");
+}
+
+TEST_F(Removal, ASpoolerLibraryWithoutTheDeleteCallIsReportedPerDriverAndPassedOver)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::remove_export("WINSPOOL.DRV", "DeletePrinterDriverExA");
+    answer_error_boxes(IDIGNORE);
+    std::string result_text;
+
+    EXPECT_EQ(1, remove_from_normal_run(&result_text));
+
+    std::vector<winsim::MessageBoxSeen> boxes = winsim::message_boxes_shown();
+    ASSERT_EQ(2u, boxes.size());
+    for (const winsim::MessageBoxSeen &box : boxes)
+        EXPECT_EQ(0u, box.text.find("A function of the print spooler library could not be found.\r\n"))
+            << box.text;
+    // The removal went on as if the drivers were gone.
+    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector"));
+    EXPECT_EQ(0, winsim::loaded_library_count());
+}
+
+TEST_F(Removal, TheUninstallerSpeaksTheInstalledLanguageWithTheNameFilledIn)
+{
+    winsim::MachineSetup setup = winsim::setup_for(winsim::windows_nt_40);
+    setup.module_file_name = setup.system_dir + "\\rmzantr.exe";
+    boot(setup);
+    arrange_installed_product("fre");
+    winsim::fail_call("DeletePrinter", 1, ERROR_ACCESS_DENIED);
+    winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDIGNORE; });
+    expect_progress();
+
+    EXPECT_EQ(0, run_setup());
+
+    std::vector<std::string> statuses = status_history();
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(lookup_text("SetupInit", nullptr), statuses.front());
+    EXPECT_NE(std::string::npos, statuses.back().find("Les pilotes d'imprimante Ravelo"))
+        << statuses.back();
+}
+
+TEST_F(Removal, WithoutTheInstalledMessageFileEveryTextIsItsKey)
+{
+    winsim::MachineSetup setup = winsim::setup_for(winsim::windows_xp);
+    setup.module_file_name = setup.system_dir + "\\rmzantr.exe";
+    boot(setup);
+    expect_progress();
+
+    EXPECT_EQ(0, run_setup());
+
+    std::vector<std::string> statuses = status_history();
+    ASSERT_GE(statuses.size(), 3u);
+    EXPECT_EQ("SetupInit", statuses[0]);
+    EXPECT_EQ("SetupRemoveOld", statuses[1]);
+    EXPECT_EQ("RemoveOk", statuses.back());
+}
