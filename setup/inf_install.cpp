@@ -13,7 +13,10 @@ enum {
     PRINT_PROCESSOR_DIR_ID = 78001,
     DRIVER_DIR_ID = 78002,
     INSTALL_COPY_FLAGS = SP_COPY_LANGUAGEAWARE | SP_COPY_FORCE_IN_USE | SP_COPY_FORCE_NEWER |
-                         SP_COPY_WARNIFSKIP
+                         SP_COPY_WARNIFSKIP,
+    // Every install operation, as the Setup API of Windows XP counts them;
+    // older headers define SPINST_ALL with fewer bits.
+    INSTALL_EVERYTHING = 0x7FF
 };
 
 static const char INSTALL_SECTION[] = "Install_Printer";
@@ -160,7 +163,7 @@ static int run_inf(const char *inf_path)
     context = SetupInitDefaultQueueCallback(progress_dialog);
     if (context == NULL) {
         capture_last_error();
-    } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INSTALL_SECTION, SPINST_ALL, NULL,
+    } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INSTALL_SECTION, INSTALL_EVERYTHING, NULL,
                                             program_dir, INSTALL_COPY_FLAGS,
                                             SetupDefaultQueueCallbackA, context, NULL, NULL)) {
         capture_last_error();

@@ -1,4 +1,5 @@
 #include "support/machine_fixture.h"
+#include "support/scripted_user.h"
 
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
@@ -52,6 +53,7 @@ void MachineTest::SetUp()
 
 void MachineTest::TearDown()
 {
+    expect_no_script_failures();
     reset_setup_state();
     winsim::shut_down();
 }

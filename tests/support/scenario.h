@@ -5,6 +5,7 @@
 
 #include "support/machine_fixture.h"
 
+#include <winsim/processes.h>
 #include <winsim/registry.h>
 #include <winsim/setup_api.h>
 #include <winsim/spooler.h>

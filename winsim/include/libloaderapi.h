@@ -8,6 +8,11 @@
 extern "C" {
 #endif
 
+typedef INT_PTR(WINAPI *FARPROC)();
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 
 #ifdef __cplusplus
 }

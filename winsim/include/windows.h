@@ -43,6 +43,11 @@ typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef void *HANDLE;
 typedef HANDLE *LPHANDLE;
+typedef void *PVOID;
+typedef CHAR *PSTR;
+typedef const CHAR *PCSTR;
+typedef UINT *PUINT;
+typedef unsigned int ULONG;
 
 #define DECLARE_HANDLE(name)                                                                       \
     struct name##__ {                                                                              \
@@ -63,6 +68,7 @@ typedef HKEY *PHKEY;
 #define FALSE 0
 #endif
 #define MAX_PATH 260
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
 /* System error codes (winerror.h). */
 #define ERROR_SUCCESS 0L
@@ -99,6 +105,7 @@ typedef HKEY *PHKEY;
 #define ERROR_DATABASE_DOES_NOT_EXIST 1065L
 #define ERROR_SERVICE_DEPENDENCY_FAIL 1068L
 #define ERROR_SERVICE_DEPENDENCY_DELETED 1075L
+#define ERROR_CANCELLED 1223L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define RPC_S_SERVER_UNAVAILABLE 1722L
 #define RPC_X_NULL_REF_POINTER 1780L
@@ -136,6 +143,13 @@ typedef struct _OSVERSIONINFOA {
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+/* Security attributes of a new object (minwinbase.h). */
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 /* Kernel. */
 DWORD WINAPI GetLastError(void);

@@ -1,5 +1,7 @@
 #include "machine_state.h"
 
+#include <winsim/user.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +99,8 @@ void boot(const MachineSetup &setup)
 
 void shut_down()
 {
+    // Before locking: the program's threads may still call the machine.
+    join_program_threads();
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     if (!m.running)

@@ -54,6 +54,13 @@ struct Window {
     // A posted close request takes effect once the clock passes this time.
     unsigned long long closes_after;
     std::vector<WindowMessage> messages;
+    // The program's own dialogs and controls: the template they come from
+    // (0 for other programs' windows), their style names as the template
+    // spells them, and a button's BST_ check state. Messages sent to them
+    // with SendMessageA or PostMessageA do not reach the dialog procedure.
+    int template_id = 0;
+    std::vector<std::string> styles{};
+    UINT check_state = 0;
 };
 
 // A printing environment the spooler knows, with its directories.
@@ -109,6 +116,10 @@ void boot_setup_api(Machine &m);
 // The named service (without regard to case), its state resolved against
 // the clock; null when there is none. Call with the machine locked.
 Service *find_service(Machine &m, const std::string &name);
+// The spooler environment a call names: NULL and "" name the machine's own;
+// names compare without regard to case. Null when the spooler knows none.
+// Call with the machine locked.
+const SpoolerEnvironment *find_environment(Machine &m, const char *name);
 
 // printf-style composition of a journal text.
 std::string describe(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -11,7 +11,7 @@ namespace winsim {
 // Upper case as the 1252 code page's table has it: ASCII letters, the
 // accented letters 0xE0-0xFE (not the division sign 0xF7) and the four
 // letters that code page keeps at 0x9A, 0x9C, 0x9E and 0xFF.
-static unsigned char upper_1252(unsigned char c)
+unsigned char upper_1252(unsigned char c)
 {
     if (c >= 'a' && c <= 'z')
         return c - 0x20;

@@ -24,6 +24,8 @@ ResolvedPath resolve_path(const char *windows_path);
 
 // Windows' case-insensitive equality of two names (system code page 1252).
 bool same_name(const std::string &a, const std::string &b);
+// The upper case of a byte in that code page.
+unsigned char upper_1252(unsigned char c);
 
 // Attributes of an existing file or directory.
 DWORD attributes_of(const ResolvedPath &path);

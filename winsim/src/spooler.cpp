@@ -7,6 +7,7 @@
 
 using winsim::Call;
 using winsim::describe;
+using winsim::find_environment;
 using winsim::Machine;
 using winsim::quoted;
 using winsim::SpoolerEnvironment;
@@ -32,19 +33,6 @@ std::vector<SpoolerEnvironment> environments_of(const winsim::MachineSetup &setu
         known.push_back({"Windows 4.0", system + "\\spool\\drivers\\win40",
                          system + "\\spool\\prtprocs\\win40"});
     return known;
-}
-
-// The environment a query names: NULL and "" name the machine's own;
-// names compare without regard to case. Null when the spooler knows none.
-const SpoolerEnvironment *find_environment(Machine &m, const char *name)
-{
-    if (name == nullptr || name[0] == '\0')
-        return &m.spooler.environments.front();
-    for (const SpoolerEnvironment &environment : m.spooler.environments) {
-        if (winsim::same_name(environment.name, name))
-            return &environment;
-    }
-    return nullptr;
 }
 
 // The common rules of the directory queries, as the Windows versions
@@ -103,6 +91,17 @@ BOOL query_directory(Call &call, Directory which, LPSTR pName, LPSTR pEnvironmen
 } // namespace
 
 namespace winsim {
+
+const SpoolerEnvironment *find_environment(Machine &m, const char *name)
+{
+    if (name == nullptr || name[0] == '\0')
+        return &m.spooler.environments.front();
+    for (const SpoolerEnvironment &environment : m.spooler.environments) {
+        if (same_name(environment.name, name))
+            return &environment;
+    }
+    return nullptr;
+}
 
 void boot_spooler(Machine &m)
 {
