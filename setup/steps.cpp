@@ -15,10 +15,9 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
             continue;
         case IDABORT:
             return STEP_ABORTED;
-        case IDIGNORE:
-            return STEP_IGNORED;
         default:
-            return STEP_PASSED;
+            // A step that failed fails the run, also when no one could be asked.
+            return STEP_IGNORED;
         }
     }
 }

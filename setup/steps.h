@@ -5,8 +5,8 @@
 
 enum StepOutcome {
     STEP_SUCCEEDED, // the operation succeeded
-    STEP_PASSED,    // it failed and the box gave no answer: go on, result unchanged
-    STEP_IGNORED,   // it failed and the user chose Ignore: go on, the run failed
+    STEP_IGNORED,   // it failed and the user chose Ignore, or no box could be
+                    // shown: go on, the run failed
     STEP_ABORTED    // it failed and the user chose Abort: stop, the run failed
 };
 

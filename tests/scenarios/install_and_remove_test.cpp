@@ -123,6 +123,7 @@ TEST_P(InstallAndRemove, LeavesTheMachineAsItWasButForWhatTheRemovalKeeps)
     std::set<std::string> allowed = {system + "rmzantr.exe", system + "zantrel.apd",
                                      winsim::machine().windows_dir + "\\win.ini"};
     if (family_95) {
+        allowed.insert(drivers + "unidrv.dll");
         allowed.insert(drivers + "unidrv.hlp");
     } else if (!nt5) {
         for (const char *shared : {"rasdd.dll", "rasddui.dll", "rasddui.hlp"})

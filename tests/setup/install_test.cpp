@@ -8,6 +8,8 @@
 #include "resources/resource.h"
 #include "setup/install_steps.h"
 
+#include <functional>
+
 namespace {
 
 const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
@@ -36,11 +38,14 @@ class Installation : public MachineTest {
     }
 
     // INSTALL in the normal run, in English; returns the exit code.
-    int install(std::string *result_text)
+    // during expects what the installation shows while the progress dialog is open.
+    int install(std::string *result_text, std::function<void()> during = {})
     {
         expect_language(IDC_ENGLISH);
         expect_choice(IDC_INSTALL);
         expect_progress();
+        if (during)
+            during();
         expect_result(result_text);
         expect_reboot();
         return run_setup();
@@ -253,13 +258,14 @@ TEST_F(Installation, WithoutSetupExeNoUninstallerIsPlacedAndTheStepAsks)
     boot_version(winsim::windows_nt_40);
     DeleteFileA("D:\\setup.exe");
     std::vector<std::string> boxes;
-    winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
-        boxes.push_back(box.text);
-        return IDIGNORE;
-    });
     std::string result_text;
 
-    EXPECT_EQ(0, install(&result_text));
+    EXPECT_EQ(0, install(&result_text, [&boxes] {
+        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+            boxes.push_back(box.text);
+            return IDIGNORE;
+        });
+    }));
 
     EXPECT_FALSE(winsim::file_present(system("rmzantr.exe")));
     EXPECT_FALSE(winsim::file_present(system("zantrel.apd")));
@@ -314,54 +320,92 @@ TEST_F(Installation, TheFaxPartMayFailWhileTheStepSucceeds)
     EXPECT_EQ(0u, result_text.find("Ravelo Printer driver "));
 }
 
+namespace {
+
+// Which call of the function (1-based) a successful installation makes
+// first after the status text was shown.
+int first_call_after_status(const char *function, const char *status, int occurrence)
+{
+    int shown = 0;
+    int calls = 0;
+    for (const winsim::CallRecord &call : winsim::journal()) {
+        if (call.function == "SetDlgItemTextA" &&
+            call.arguments.find(std::string("\"") + status + "\"") != std::string::npos)
+            shown++;
+        if (call.function == function) {
+            calls++;
+            if (shown >= occurrence)
+                return calls;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 // Each step made to fail once, answered each way.
 TEST_F(Installation, EveryStepAnswersAbortRetryIgnoreAndNoAnswer)
 {
     struct Step {
-        const char *function; // made to fail on its first call
+        const char *function; // made to fail in the step
         DWORD error;
         const char *status;   // the step's status text
+        int occurrence;       // which showing of that text is the step's
         const char *next;     // a status text of a later step
     };
+    // The removal of step 2 stops and starts the spooler too: steps 3 and 5
+    // are the second showing of their texts.
     const Step steps[] = {
-        {"GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED, "Initialising the setup...",
+        {"GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED, "Initialising the setup...", 1,
          "Removing the earlier printer drivers..."},
-        {"ControlService", ERROR_ACCESS_DENIED, "Stopping the print spooler...",
+        {"ControlService", ERROR_ACCESS_DENIED, "Stopping the print spooler...", 2,
          "Installing the files..."},
-        {"SetupInstallFromInfSectionA", ERROR_ACCESS_DENIED, "Installing the files...",
+        {"SetupInstallFromInfSectionA", ERROR_ACCESS_DENIED, "Installing the files...", 1,
          "Installing the printer drivers..."},
-        {"StartServiceA", ERROR_SERVICE_DEPENDENCY_FAIL, "Starting the print spooler...",
+        {"StartServiceA", ERROR_SERVICE_DEPENDENCY_FAIL, "Starting the print spooler...", 2,
          "Installing the printer drivers..."},
-        {"AddPrintProcessorA", ERROR_ACCESS_DENIED, "Installing the printer drivers...", nullptr},
+        {"AddPrintProcessorA", ERROR_ACCESS_DENIED, "Installing the printer drivers...", 1, nullptr},
     };
+    // No box (0) counts as a failed run, not as a success nobody confirmed.
     struct {
-        int answer; // 0: the box could not be shown
+        int answer;
         int exit_code;
         bool later_steps_run;
-    } answers[] = {{IDABORT, 0, false}, {IDRETRY, 1, true}, {IDIGNORE, 0, true}, {0, 1, true}};
+    } answers[] = {{IDABORT, 0, false}, {IDRETRY, 1, true}, {IDIGNORE, 0, true}, {0, 0, true}};
 
     for (const Step &step : steps) {
+        // A run that succeeds tells which call belongs to the step.
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        ASSERT_EQ(1, install(nullptr));
+        int nth = first_call_after_status(step.function, step.status, step.occurrence);
+        ASSERT_NE(0, nth) << step.function;
         for (const auto &answer : answers) {
             SCOPED_TRACE(std::string(step.function) + " answered " + std::to_string(answer.answer));
             boot_version(winsim::windows_xp);
             reset_setup_state();
-            winsim::fail_call(step.function, 1, step.error);
+            winsim::fail_call(step.function, nth, step.error);
             if (answer.answer == 0)
-                winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY);
-            else
-                winsim::expect_message_box([&answer](const winsim::MessageBoxSeen &) { return answer.answer; });
+                winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY, true);
+            int button = answer.answer;
 
-            EXPECT_EQ(answer.exit_code, install(nullptr));
+            EXPECT_EQ(answer.exit_code, install(nullptr, [button] {
+                if (button != 0)
+                    winsim::expect_message_box([button](const winsim::MessageBoxSeen &) { return button; });
+            }));
 
             std::vector<std::string> statuses = status_history();
             int shown = (int)std::count(statuses.begin(), statuses.end(), step.status);
-            EXPECT_GE(shown, answer.answer == IDRETRY ? 2 : 1);
+            EXPECT_GE(shown, step.occurrence + (answer.answer == IDRETRY ? 1 : 0));
             if (step.next != nullptr) {
                 bool later = std::find(statuses.begin(), statuses.end(), step.next) != statuses.end();
                 EXPECT_EQ(answer.later_steps_run, later);
             }
-            // Whatever happened, the spooler runs again.
-            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+            // The spooler runs again, unless the user gave up on its very start.
+            bool start_given_up = std::string(step.function) == "StartServiceA" &&
+                                  (answer.answer == IDIGNORE || answer.answer == 0);
+            EXPECT_EQ(start_given_up ? (DWORD)SERVICE_STOPPED : (DWORD)SERVICE_RUNNING,
+                      winsim::service_state("Spooler"));
         }
     }
 }

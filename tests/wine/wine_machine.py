@@ -112,27 +112,29 @@ def make_base_prefix(work):
     """The prefix every scenario copies: made once per test run."""
     base = os.path.join(work, "base")
     shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
+    # The server needs the prefix folder to exist.
+    os.makedirs(base)
     display = Display()
     environment = wine_environment(base, display.name)
     try:
         started = time.monotonic()
-        _run(["wineboot", "-i"], environment, 180, "wineboot")
+        _run(["wineserver", "-p"], environment, 30, "wineserver -p", quiet=True)
+        _run(["wineboot", "-i"], environment, 180, "wineboot", quiet=True)
         log(f"wineboot took {time.monotonic() - started:.1f} s")
         # Without a window manager under Xvfb, Wine must place and draw its
         # windows itself.
-        _run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
-              "/d", "N", "/f"], environment, 60, "reg add Managed")
+        _reg_add(environment, r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
         # Each scenario puts its own version in place of this one.
-        _run(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "winxp",
-              "/f"], environment, 60, "reg add Version")
+        _reg_add(environment, r"HKCU\Software\Wine", "Version", "winxp")
         # Windows runs the spooler service from boot; a fresh Wine prefix has
         # it on demand and stopped, and the setup's first stop would fail.
-        _run(["wine", "reg", "add", r"HKLM\System\CurrentControlSet\Services\Spooler", "/v",
-              "Start", "/t", "REG_DWORD", "/d", "2", "/f"], environment, 60, "reg add Start")
-        _run(["wineserver", "-w"], environment, 60, "wineserver -w")
+        _reg_add(environment, r"HKLM\System\CurrentControlSet\Services\Spooler", "Start", "2",
+                 "REG_DWORD")
     finally:
+        # The server writes the registry to the prefix as it ends.
         subprocess.run(["wineserver", "-k"], env=environment, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=environment, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         display.close()
     with open(os.path.join(base, "user.reg"), encoding="utf-8", errors="replace") as user:
@@ -141,6 +143,11 @@ def make_base_prefix(work):
     with open(os.path.join(work, BASE_READY), "w") as ready:
         ready.write("ok\n")
     return base
+
+
+def _reg_add(environment, key, name, data, kind="REG_SZ"):
+    _run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], environment, 60,
+         f"reg add {key} {name}", quiet=True)
 
 
 def _run(command, environment, timeout, what, cwd=None, quiet=False):
