@@ -37,23 +37,14 @@ class Installation : public MachineTest {
         put_distribution();
     }
 
-    // INSTALL in the normal run, in English; returns the exit code.
-    // during expects what the installation shows while the progress dialog is open.
     int install(std::string *result_text, std::function<void()> during = {})
     {
-        expect_language(IDC_ENGLISH);
-        expect_choice(IDC_INSTALL);
-        expect_progress();
-        if (during)
-            during();
-        expect_result(result_text);
-        expect_reboot();
-        return run_setup();
+        return run_normal(IDC_INSTALL, result_text, during);
     }
 
     std::string system(const std::string &name)
     {
-        return winsim::machine().system_dir + "\\" + name;
+        return system_file(name);
     }
 
     bool family_95()

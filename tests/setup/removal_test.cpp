@@ -22,23 +22,14 @@ class Removal : public MachineTest {
         put_distribution(false);
     }
 
-    // REMOVE in the normal run; returns the exit code and the result text.
-    // during expects what the removal shows while the progress dialog is open.
     int remove_from_normal_run(std::string *result_text, std::function<void()> during = {})
     {
-        expect_language(IDC_ENGLISH);
-        expect_choice(IDC_REMOVE);
-        expect_progress();
-        if (during)
-            during();
-        expect_result(result_text);
-        expect_reboot();
-        return run_setup();
+        return run_normal(IDC_REMOVE, result_text, during);
     }
 
     std::string system(const std::string &name)
     {
-        return winsim::machine().system_dir + "\\" + name;
+        return system_file(name);
     }
 
     // Nothing that the removal's lists name is left on the machine.

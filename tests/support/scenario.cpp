@@ -63,6 +63,23 @@ int run_setup()
     return winsim::run_program(WinMain);
 }
 
+int run_normal(int choice_button, std::string *result_text, std::function<void()> during)
+{
+    expect_language(IDC_ENGLISH);
+    expect_choice(choice_button);
+    expect_progress();
+    if (during)
+        during();
+    expect_result(result_text);
+    expect_reboot();
+    return run_setup();
+}
+
+std::string system_file(const std::string &name)
+{
+    return winsim::machine().system_dir + "\\" + name;
+}
+
 void expect_language(int radio_id)
 {
     winsim::expect_dialog(IDD_LANGUAGE, [radio_id](winsim::Dialog &dialog) {

@@ -11,6 +11,7 @@
 #include <winsim/spooler.h>
 #include <winsim/user.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ std::vector<std::string> language_payload(const std::string &tag);
 
 // The program's own entry, as the process would run it.
 int run_setup();
+
+// A normal run in English that ends in the choice's button (IDC_INSTALL or
+// IDC_REMOVE): the language, choice, progress and result dialogs and the
+// restart offer. during expects what the run shows while the progress
+// dialog is open. Returns the exit code.
+int run_normal(int choice_button, std::string *result_text, std::function<void()> during = {});
+
+// A path in the machine's system directory.
+std::string system_file(const std::string &name);
 
 // The usual answers.
 void expect_language(int radio_id);          // ticks the radio, OK
