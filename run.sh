@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# The main job. Until the program's entry point exists it builds both
-# presets and says what it built.
+# The main job: builds the distribution folder (build/dist) and runs the
+# setup in a throwaway Wine prefix, Windows NT 4 unless --windows names
+# another version (win98, nt351, nt40, win2k, winxp, win10).
+#
+#   ./run.sh [--windows VERSION] [--language ger|eng|fre] [--interactive] [--keep]
+#
+# Headless under its own Xvfb it clicks through an installation and then a
+# removal and prints after each what the machine holds; with --interactive
+# and a display, you click through the dialogs yourself. Installs what it
+# needs on a fresh machine.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure_packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_i386_architecture
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
 
 jobs=$(nproc)
-cmake --preset host >/dev/null
-cmake --build --preset host -j"$jobs" >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs" >/dev/null
+echo "Built: build/windows/setup.exe ($(stat -c %s build/windows/setup.exe) bytes)," \
+     "the distribution folder build/dist/"
 
-echo "Built:"
-echo "  host:    $(ls build/host/libproduct.a build/host/winsim/libwinsim.a | tr '\n' ' ')"
-echo "           test programs: $(cd build/host/tests && ls *_tests | tr '\n' ' ')"
-echo "  windows: $(ls build/windows/libproduct.a) (i686 PE objects; setup.exe comes with the entry point)"
+exec python3 tests/wine/demo.py --work build/run --build build/windows --dist build/dist \
+    --source . "$@"

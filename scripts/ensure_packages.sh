@@ -15,5 +15,17 @@ ensure_packages() {
         "${missing[@]}" >/dev/null
 }
 
+# 32-bit Wine comes from the i386 architecture; the next ensure_packages
+# that misses a package then updates the lists with it.
+ensure_i386_architecture() {
+    dpkg --print-foreign-architectures | grep -qx i386 && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Adding the i386 architecture for 32-bit Wine"
+    $sudo dpkg --add-architecture i386
+}
+
 BUILD_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev
-                g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
+                g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 python3)
+# The real setup.exe under Wine, headless, with screenshots (xwd, convert).
+WINE_PACKAGES=(wine wine32:i386 xvfb x11-apps imagemagick)

@@ -5,8 +5,7 @@
 
 static const char WINDOW_CLASS[] = "FaxSrvClass";
 
-static LRESULT CALLBACK server_window_proc(HWND window, UINT message, WPARAM wparam,
-                                           LPARAM lparam)
+static LRESULT CALLBACK server_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
     case WM_SYSCOMMAND:
@@ -35,8 +34,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!RegisterClassA(&window_class))
         return 1;
     // Never shown: the window exists only to be found and told to close.
-    if (CreateWindowA(WINDOW_CLASS, "Fax server", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL,
-                      instance, NULL) == NULL)
+    if (CreateWindowA(WINDOW_CLASS, "Fax server", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, instance,
+                      NULL) == NULL)
         return 1;
     while (GetMessageA(&message, NULL, 0, 0) > 0) {
         TranslateMessage(&message);

@@ -12,9 +12,7 @@
 class JsonLine
 {
   public:
-    JsonLine() : text_("{")
-    {
-    }
+    JsonLine() : text_("{") {}
 
     JsonLine &text(const char *key, const wchar_t *value)
     {

@@ -5,8 +5,7 @@
 
 enum { USER_NAME_SIZE = 128, CLASS_NAME_SIZE = 256 };
 
-static LRESULT CALLBACK print_window_proc(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam)
+static LRESULT CALLBACK print_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
     case WM_CLOSE:
@@ -30,16 +29,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!GetUserNameA(user_name, &size))
         return 1;
     lstrcpyA(class_name, "kxprnwnd_");
-    lstrcpynA(class_name + lstrlenA(class_name), user_name,
-              CLASS_NAME_SIZE - lstrlenA(class_name));
+    lstrcpynA(class_name + lstrlenA(class_name), user_name, CLASS_NAME_SIZE - lstrlenA(class_name));
     ZeroMemory(&window_class, sizeof window_class);
     window_class.lpfnWndProc = print_window_proc;
     window_class.hInstance = instance;
     window_class.lpszClassName = class_name;
     if (!RegisterClassA(&window_class))
         return 1;
-    if (CreateWindowA(class_name, "Print window", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL,
-                      instance, NULL) == NULL)
+    if (CreateWindowA(class_name, "Print window", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, instance,
+                      NULL) == NULL)
         return 1;
     while (GetMessageA(&message, NULL, 0, 0) > 0) {
         TranslateMessage(&message);

@@ -25,8 +25,7 @@ static BOOL processors(const char *environment, BYTE *buffer, DWORD size, DWORD 
     return EnumPrintProcessorsA(NULL, (LPSTR)environment, 1, buffer, size, needed, count);
 }
 
-static BOOL drivers(const char *environment, BYTE *buffer, DWORD size, DWORD *needed,
-                    DWORD *count)
+static BOOL drivers(const char *environment, BYTE *buffer, DWORD size, DWORD *needed, DWORD *count)
 {
     return EnumPrinterDriversA(NULL, (LPSTR)environment, 3, buffer, size, needed, count);
 }
@@ -91,12 +90,10 @@ static void print_directories(const char *environment)
     char driver_dir[MAX_PATH];
     char processor_dir[MAX_PATH];
     DWORD needed;
-    BOOL have_driver_dir = GetPrinterDriverDirectoryA(NULL, (LPSTR)environment, 1,
-                                                      (LPBYTE)driver_dir, sizeof driver_dir,
-                                                      &needed);
-    BOOL have_processor_dir = GetPrintProcessorDirectoryA(NULL, (LPSTR)environment, 1,
-                                                          (LPBYTE)processor_dir,
-                                                          sizeof processor_dir, &needed);
+    BOOL have_driver_dir = GetPrinterDriverDirectoryA(
+        NULL, (LPSTR)environment, 1, (LPBYTE)driver_dir, sizeof driver_dir, &needed);
+    BOOL have_processor_dir = GetPrintProcessorDirectoryA(
+        NULL, (LPSTR)environment, 1, (LPBYTE)processor_dir, sizeof processor_dir, &needed);
 
     JsonLine()
         .ansi("kind", "directories")

@@ -3,13 +3,17 @@
 // hold, reads what they show and clicks their buttons. Each argument is one
 // command; the commands run in order and each prints one JSON line:
 //
-//   wait KIND [SECONDS]   wait for a dialog: language, choice, progress,
-//                         result, msgbox; it becomes the current dialog
+//   wait KIND [SECONDS] [optional]  wait for a dialog: language, choice,
+//                         progress, result, msgbox; it becomes the current
+//                         dialog. A message box or result dialog that comes
+//                         instead is a failure, or with "optional" the end
+//                         of the wait with no current dialog (a dialog that
+//                         may have come and gone too fast to be seen)
 //   dump                  title, place and every control of the current dialog
 //   click ID              BM_CLICK on an enabled control of the current dialog
-//   watch ID [SECONDS] [TEXT]  every text control ID shows until the dialog
-//                         ends, a message box or result dialog comes up, or
-//                         the control shows TEXT
+//   watch ID [SECONDS] [TEXT]  every text control ID shows (and when) until
+//                         the dialog ends, a message box or result dialog
+//                         comes up, or the control shows TEXT
 //   gone [SECONDS]        wait until the current dialog is gone
 //   class NAME            whether a top-level window of that class exists
 //   waitclass NAME [SECONDS] [absent]  wait until it exists (or is gone)
@@ -86,7 +90,7 @@ static const char *dialog_kind(HWND window)
 struct Found {
     const char *kind;
     HWND window;
-    HWND other;            // a dialog of another kind that must not be there
+    HWND other; // a dialog of another kind that must not be there
     const char *other_kind;
     std::vector<HWND> all;
 };
@@ -127,8 +131,7 @@ static std::string rect_json(HWND window)
 
     if (!GetWindowRect(window, &rect))
         return "null";
-    snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", rect.left, rect.top, rect.right,
-             rect.bottom);
+    snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", rect.left, rect.top, rect.right, rect.bottom);
     return text;
 }
 
@@ -201,11 +204,18 @@ static int wait_for(const std::vector<std::string> &words)
         return fail("wait", "no kind", EXIT_FAILED);
     DWORD limit = seconds_argument(words, 2, 30);
     const char *kind = words[1].c_str();
-    for (DWORD waited = 0;; waited += POLL_MS) {
+    bool optional = words.size() > 3 && words[3] == "optional";
+    current = NULL;
+    for (DWORD start = GetTickCount();;) {
+        DWORD waited = GetTickCount() - start;
         Found found = look_for(kind);
         if (found.window != NULL) {
             current = found.window;
             print_window("window", current);
+            return 0;
+        }
+        if (optional && (found.other != NULL || waited >= limit)) {
+            JsonLine().ansi("event", "absent").ansi("kind", kind).print();
             return 0;
         }
         if (found.other != NULL) {
@@ -254,24 +264,36 @@ static int click(const std::vector<std::string> &words)
 
 static int watch(const std::vector<std::string> &words)
 {
+    if (current == NULL) {
+        // The dialog to watch was not there (an optional wait).
+        JsonLine().ansi("event", "watch-end").ansi("reason", "absent").print();
+        return 0;
+    }
     HWND control = current_control(words, "watch");
     DWORD limit = seconds_argument(words, 2, 60);
     std::string until;
     std::wstring last;
     bool first = true;
+    DWORD started = GetTickCount();
 
     for (size_t i = 3; i < words.size(); i++)
         until += (i > 3 ? " " : "") + words[i];
     if (control == NULL)
         return EXIT_FAILED;
-    for (DWORD waited = 0;; waited += POLL_MS) {
+    for (DWORD start = GetTickCount();;) {
+        DWORD waited = GetTickCount() - start;
         if (!IsWindow(control) || !IsWindowVisible(current)) {
             JsonLine().ansi("event", "watch-end").ansi("reason", "gone").print();
             return 0;
         }
         std::wstring text = control_text(control);
         if (first || text != last) {
-            JsonLine().ansi("event", "status").text("text", text.c_str()).print();
+            // ms: when the text was first seen, from the start of the watch.
+            JsonLine()
+                .ansi("event", "status")
+                .text("text", text.c_str())
+                .number("ms", (long long)(GetTickCount() - started))
+                .print();
             last = text;
             first = false;
         }
@@ -300,7 +322,8 @@ static int gone(const std::vector<std::string> &words)
 
     if (current == NULL)
         return fail("gone", "no current dialog", EXIT_FAILED);
-    for (DWORD waited = 0;; waited += POLL_MS) {
+    for (DWORD start = GetTickCount();;) {
+        DWORD waited = GetTickCount() - start;
         if (!IsWindow(current) || !IsWindowVisible(current)) {
             JsonLine().ansi("event", "gone").print();
             current = NULL;
@@ -318,7 +341,8 @@ static int class_present(const std::vector<std::string> &words, bool wait)
         return fail("class", "no class name", EXIT_FAILED);
     bool want_present = !(words.size() > 3 && words[3] == "absent");
     DWORD limit = wait ? seconds_argument(words, 2, 30) : 0;
-    for (DWORD waited = 0;; waited += POLL_MS) {
+    for (DWORD start = GetTickCount();;) {
+        DWORD waited = GetTickCount() - start;
         bool present = FindWindowA(words[1].c_str(), NULL) != NULL;
         if (!wait || present == want_present || waited >= limit) {
             JsonLine()

@@ -21,6 +21,7 @@ WINE_VERSIONS = ("win98", "nt351", "nt40", "win2k", "winxp", "win10")
 # Names that Wine and the tools use in every prefix.
 SYSTEM_DIR = ("windows", "system32")
 BASE_READY = "base.ready"
+SERVER_LINGER_S = 30
 
 
 class MachineError(Exception):
@@ -92,6 +93,19 @@ class Display:
                 self.process.wait(timeout=5)
 
 
+class SharedDisplay:
+    """A display that is not ours to start or stop."""
+
+    def __init__(self, name):
+        self.name = name
+
+    def screenshot(self, path, rect):
+        raise MachineError("no screenshots on a shared display")
+
+    def close(self):
+        pass
+
+
 def wine_environment(prefix, display):
     environment = dict(os.environ)
     environment.update({
@@ -118,7 +132,8 @@ def make_base_prefix(work):
     environment = wine_environment(base, display.name)
     try:
         started = time.monotonic()
-        _run(["wineserver", "-p"], environment, 30, "wineserver -p", quiet=True)
+        _run(["wineserver", f"-p{SERVER_LINGER_S}"], environment, 30, "wineserver -p",
+             quiet=True)
         _run(["wineboot", "-i"], environment, 180, "wineboot", quiet=True)
         log(f"wineboot took {time.monotonic() - started:.1f} s")
         # Without a window manager under Xvfb, Wine must place and draw its
@@ -127,15 +142,20 @@ def make_base_prefix(work):
         # Each scenario puts its own version in place of this one.
         _reg_add(environment, r"HKCU\Software\Wine", "Version", "winxp")
         # Windows runs the spooler service from boot; a fresh Wine prefix has
-        # it on demand and stopped, and the setup's first stop would fail.
+        # it on demand and stopped. On Windows the setup's scan would start
+        # it, since the directory queries fail while it is stopped; Wine's
+        # spooler answers them all the same, so the service would stay
+        # stopped and the setup's first stop fail (ERROR_SERVICE_NOT_ACTIVE).
         _reg_add(environment, r"HKLM\System\CurrentControlSet\Services\Spooler", "Start", "2",
                  "REG_DWORD")
     finally:
         # The server writes the registry to the prefix as it ends.
-        subprocess.run(["wineserver", "-k"], env=environment, timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=environment, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for command in (["wineserver", "-k"], ["wineserver", "-w"]):
+            try:
+                subprocess.run(command, env=environment, timeout=60,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                log(f"{' '.join(command)}: no end within 60 s")
         display.close()
     with open(os.path.join(base, "user.reg"), encoding="utf-8", errors="replace") as user:
         if '"Version"="winxp"' not in user.read():
@@ -201,7 +221,7 @@ class Machine:
     """One Windows machine: a copy of the base prefix set to one Windows
     version, with the distribution copied to C:\\install."""
 
-    def __init__(self, work, name, version, dist, tools):
+    def __init__(self, work, name, version, dist, tools, display=None):
         if version not in WINE_VERSIONS:
             raise MachineError(f"unknown Windows version {version}")
         base = os.path.join(work, "base")
@@ -214,15 +234,24 @@ class Machine:
         shutil.rmtree(self.root, ignore_errors=True)
         os.makedirs(self.root)
         started = time.monotonic()
-        subprocess.run(["cp", "-a", base, self.prefix], check=True, timeout=120)
+        copied = subprocess.run(["cp", "-a", base, self.prefix], timeout=120,
+                                capture_output=True)
+        if copied.returncode != 0:
+            raise MachineError("the base prefix could not be copied: "
+                               + copied.stderr.decode(errors="replace"))
         self._set_version(version)
         self.install_dir = os.path.join(self.prefix, "drive_c", "install")
         shutil.copytree(dist, self.install_dir)
         log(f"prefix {self.prefix} ({version}) ready in {time.monotonic() - started:.1f} s")
-        self.display = Display()
+        # A person's display, or an Xvfb of our own.
+        self.display = SharedDisplay(display) if display else Display()
         self.environment = wine_environment(self.prefix, self.display.name)
         self.processes = []
-        self._boot()
+        try:
+            self._boot()
+        except BaseException:
+            self.close()
+            raise
 
     def _boot(self):
         """Starts the Wine server and the prefix's own processes (services,
@@ -230,8 +259,11 @@ class Machine:
         handles of whoever starts them, and a pipe held by them would never
         reach its end."""
         # One server for the whole scenario: without it every program started
-        # after a pause would boot the services again.
-        _run(["wineserver", "-p"], self.environment, 30, "wineserver -p", quiet=True)
+        # after a pause would boot the services again. It ends by itself 30 s
+        # after the last program, should this process die before close();
+        # the programs end with the display, which dies with this process.
+        _run(["wineserver", f"-p{SERVER_LINGER_S}"], self.environment, 30, "wineserver -p",
+             quiet=True)
         _run(["wine", os.path.join(self.tools, "winauto.exe"), "list"], self.environment, 60,
              "first Wine program", cwd=self.root, quiet=True)
 
@@ -325,15 +357,15 @@ class Machine:
         return values
 
     def close(self):
+        """Ends every program, the Wine server and the display."""
         for process in self.processes:
             process.kill()
-        subprocess.run(["wineserver", "-k"], env=self.environment, timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            subprocess.run(["wineserver", "-w"], env=self.environment, timeout=30,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        except subprocess.TimeoutExpired:
-            log("wineserver did not end within 30 s")
+        for command in (["wineserver", "-k"], ["wineserver", "-w"]):
+            try:
+                subprocess.run(command, env=self.environment, timeout=30,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                log(f"{' '.join(command)}: no end within 30 s")
         self.display.close()
 
     def remove(self):
