@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The whole test suite: builds the host and the Windows preset and runs
-# every test. Installs what it needs on a fresh machine.
+# every test, the end-to-end tests of setup.exe under Wine (label wine)
+# among them. Installs what it needs on a fresh machine.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure_packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_i386_architecture
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${RELIABILITY_PACKAGES[@]}"
 
 jobs=$(nproc)
 cmake --preset host >/dev/null
@@ -12,3 +14,6 @@ cmake --build --preset host -j"$jobs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 ctest --preset host -j"$jobs"
+
+# The host tests again under the sanitizers, and the fuzzers.
+scripts/reliability.sh

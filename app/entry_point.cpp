@@ -96,21 +96,25 @@ static void delete_uninstaller_copy(void)
     _execl(interpreter, "/c", command, (char *)NULL);
 }
 
+// The exit code tells whether the removal succeeded.
 static int uninstaller_run(void)
 {
     int family_nt = !is_windows_95_family();
     OSVERSIONINFOA version;
+    int removed;
 
     // The removal needs the platform description that the scan gives a
     // normal run; the same rules decide it here, without dialog or report.
     describe_platform(&version);
-    show_dialog(IDD_PROGRESS, removal_progress_proc);
+    removed = show_dialog(IDD_PROGRESS, removal_progress_proc);
     GetSystemDirectoryA(system_dir, MAX_PATH);
     SetCurrentDirectoryA("c:/");
-    // On the 95 family the copy and its settings file stay behind.
-    if (family_nt)
+    // On the 95 family the copy and its settings file stay behind. After a
+    // failed removal they stay everywhere: the uninstall entry still names
+    // the copy, and the result asks the user to run the removal again.
+    if (family_nt && removed)
         delete_uninstaller_copy();
-    return 1;
+    return removed;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

@@ -29,3 +29,5 @@ BUILD_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev
                 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 python3)
 # The real setup.exe under Wine, headless, with screenshots (xwd, convert).
 WINE_PACKAGES=(wine wine32:i386 xvfb x11-apps imagemagick)
+# Sanitizer runtimes and libFuzzer for the reliability checks.
+RELIABILITY_PACKAGES=(clang libclang-rt-14-dev)

@@ -1,4 +1,5 @@
 #include "setup/install_steps.h"
+#include "setup/inf_writer.h"
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
@@ -16,7 +17,9 @@ enum {
                          SP_COPY_WARNIFSKIP,
     // Every install operation, as the Setup API of Windows XP counts them;
     // older headers define SPINST_ALL with fewer bits.
-    INSTALL_EVERYTHING = 0x7FF
+    INSTALL_EVERYTHING = 0x7FF,
+    TEMP_DELETE_ATTEMPTS = 5,
+    TEMP_DELETE_PAUSE_MS = 200
 };
 
 static const char INSTALL_SECTION[] = "Install_Printer";
@@ -91,11 +94,15 @@ static const InfBranch NT_5_OR_LATER = {
      {NULL, FROM_PLATFORM}},
 };
 
-static const InfBranch *inf_branch(void)
+// Indexed by InfBranchId.
+static const InfBranch *const INF_BRANCHES[INF_BRANCH_COUNT] = {
+    &WINDOWS_95_FAMILY, &NT_4_OR_EARLIER, &NT_5_OR_LATER};
+
+int running_inf_branch(void)
 {
     if (is_windows_95_family())
-        return &WINDOWS_95_FAMILY;
-    return is_nt5_or_later() ? &NT_5_OR_LATER : &NT_4_OR_EARLIER;
+        return INF_BRANCH_95_FAMILY;
+    return is_nt5_or_later() ? INF_BRANCH_NT_5_OR_LATER : INF_BRANCH_NT_4_OR_EARLIER;
 }
 
 // The directory the running program was started from, into program_dir.
@@ -113,10 +120,15 @@ static int find_program_dir(void)
     return 1;
 }
 
-// Every line ends in CR LF: the file is written in text mode.
-static void write_inf(FILE *inf, const InfBranch *branch, const char *platform_subpath,
-                      const char *language_subpath)
+int write_inf_for(FILE *inf, int branch_id, const char *platform_folder, const char *language)
 {
+    char language_subpath[MAX_PATH];
+    const InfBranch *branch;
+
+    if (branch_id < 0 || branch_id >= INF_BRANCH_COUNT)
+        return 0;
+    branch = INF_BRANCHES[branch_id];
+    format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_folder, language);
     fprintf(inf, "[Version]\n");
     fprintf(inf, "Signature=%s\n", branch->signature);
     fprintf(inf, "Provider=Norvane\n");
@@ -137,11 +149,21 @@ static void write_inf(FILE *inf, const InfBranch *branch, const char *platform_s
     fprintf(inf, "[SourceDisksNames]\n");
     fprintf(inf, "1=\"Ravelo Printer Driver Setup Disk\"\n");
     fprintf(inf, "[SourceDisksFiles]\n");
-    fprintf(inf, "%s=1,%s\n", PRINT_PROCESSOR_FILE, platform_subpath);
+    fprintf(inf, "%s=1,%s\n", PRINT_PROCESSOR_FILE, platform_folder);
     for (const SourceFile *file = branch->sources; file->name != NULL; file++) {
         fprintf(inf, "%s=1,%s\n", file->name,
-                file->place == FROM_PLATFORM ? platform_subpath : language_subpath);
+                file->place == FROM_PLATFORM ? platform_folder : language_subpath);
     }
+    return 1;
+}
+
+// The INF's three destination directories; without them the section has
+// nowhere to copy to. 0 with the Setup API's error left as the last error.
+static int bind_directories(HINF inf)
+{
+    return SetupSetDirectoryIdA(inf, SYSTEM_DIR_ID, system_dir) &&
+           SetupSetDirectoryIdA(inf, PRINT_PROCESSOR_DIR_ID, print_processor_dir) &&
+           SetupSetDirectoryIdA(inf, DRIVER_DIR_ID, driver_dir);
 }
 
 // Opens the written INF with the Setup API and installs its section.
@@ -157,9 +179,11 @@ static int run_inf(const char *inf_path)
         capture_last_error();
         return 0;
     }
-    SetupSetDirectoryIdA(inf, SYSTEM_DIR_ID, system_dir);
-    SetupSetDirectoryIdA(inf, PRINT_PROCESSOR_DIR_ID, print_processor_dir);
-    SetupSetDirectoryIdA(inf, DRIVER_DIR_ID, driver_dir);
+    if (!bind_directories(inf)) {
+        capture_last_error();
+        SetupCloseInfFile(inf);
+        return 0;
+    }
     context = SetupInitDefaultQueueCallback(progress_dialog);
     if (context == NULL) {
         capture_last_error();
@@ -176,16 +200,40 @@ static int run_inf(const char *inf_path)
     return result;
 }
 
+// A virus scanner or indexer may hold the new file open for a moment: the
+// deletion is tried a few times before the file is left behind.
+static void delete_temporary_file(const char *path)
+{
+    int attempt = 1;
+
+    while (delete_file(path) != 0 && attempt++ < TEMP_DELETE_ATTEMPTS)
+        Sleep(TEMP_DELETE_PAUSE_MS);
+}
+
+// The scan found the platform and its directories. On a platform it does
+// not support they stay empty, and the Setup API must not be handed empty
+// destinations.
+static int platform_known(void)
+{
+    if (platform_tag[0] != '\0' && system_dir[0] != '\0' && print_processor_dir[0] != '\0' &&
+        driver_dir[0] != '\0')
+        return 1;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    capture_last_error();
+    return 0;
+}
+
 int install_inf(void)
 {
     char temp_dir[MAX_PATH];
     char inf_path[MAX_PATH];
-    char language_subpath[MAX_PATH];
     FILE *inf = NULL;
     DWORD length;
     int result = 0;
 
     show_status("installing...");
+    if (!platform_known())
+        return 0;
     length = GetTempPathA(TEMP_PATH_LENGTH, temp_dir);
     if (length == 0 || length > TEMP_PATH_LENGTH) {
         if (length != 0)
@@ -209,15 +257,14 @@ int install_inf(void)
     }
     format_text(platform_source_dir, sizeof platform_source_dir, "%s\\%s", program_dir,
                 platform_tag);
-    format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_tag, language_code);
-    write_inf(inf, inf_branch(), platform_tag, language_subpath);
+    write_inf_for(inf, running_inf_branch(), platform_tag, language_code);
     fclose(inf);
     inf = NULL;
     result = run_inf(inf_path);
 done:
     if (inf != NULL)
         fclose(inf);
-    delete_file(inf_path);
+    delete_temporary_file(inf_path);
     return result;
 }
 

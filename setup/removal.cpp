@@ -199,9 +199,13 @@ int remove_old_installation(void)
     if (family_nt) {
         DWORD removal_error = last_error;
         show_status("SetupStartSpooler");
-        if (!start_spooler())
-            show_system_error(GetLastError());
-        // The question that follows is about what could not be removed.
+        // A spooler left stopped fails the removal too, so that the step's
+        // Retry starts it again; the question is about the first failure.
+        if (!start_spooler()) {
+            if (removed)
+                removal_error = last_error;
+            removed = 0;
+        }
         if (!removed)
             last_error = removal_error;
     }

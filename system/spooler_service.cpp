@@ -27,17 +27,6 @@ static void close_service(SC_HANDLE handle)
     SetLastError(error);
 }
 
-static void release_service_list(ServiceNode *node)
-{
-    while (node != NULL) {
-        ServiceNode *next = node->next;
-        release_service_list(node->dependents);
-        free(node->name);
-        free(node);
-        node = next;
-    }
-}
-
 static ServiceNode *new_service_node(const char *name)
 {
     size_t size = strlen(name) + 1;
@@ -74,14 +63,21 @@ static ServiceNode *record_dependent(ServiceNode *parent, const char *name)
     return *link;
 }
 
-// Polls the service until it reaches the state, a query fails, or the
-// limit runs out (ERROR_SERVICE_REQUEST_TIMEOUT, captured).
+// Polls the service until it reaches the state; 0 with the error captured
+// when a query fails (the state is then unknown) or the limit runs out
+// (ERROR_SERVICE_REQUEST_TIMEOUT).
 static int wait_for_state(SC_HANDLE service, DWORD wanted)
 {
     SERVICE_STATUS status;
     DWORD waited = 0;
 
-    while (QueryServiceStatus(service, &status) && status.dwCurrentState != wanted) {
+    for (;;) {
+        if (!QueryServiceStatus(service, &status)) {
+            capture_last_error();
+            return 0;
+        }
+        if (status.dwCurrentState == wanted)
+            return 1;
         if (waited >= STATE_POLL_LIMIT_MS) {
             SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
             capture_last_error();
@@ -90,7 +86,6 @@ static int wait_for_state(SC_HANDLE service, DWORD wanted)
         Sleep(STATE_POLL_INTERVAL_MS);
         waited += STATE_POLL_INTERVAL_MS;
     }
-    return 1;
 }
 
 // The active dependents of the service, in a buffer the caller frees;
@@ -172,58 +167,48 @@ static int start_service(SC_HANDLE service)
     return GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
+// Starts the dependents recorded under parent, the last recorded first
+// (the reverse of the order they were stopped in), each together with what
+// was recorded under it. A dependent is released from the record once it
+// and everything under it run again; on a failure the rest stays recorded,
+// so that the next start resumes there.
+static int start_dependents(SC_HANDLE manager, ServiceNode *parent)
+{
+    while (parent->dependents != NULL) {
+        ServiceNode **link = &parent->dependents;
+        ServiceNode *child;
+        SC_HANDLE service;
+        int started;
+
+        while ((*link)->next != NULL)
+            link = &(*link)->next;
+        child = *link;
+        service = OpenServiceA(manager, child->name, SERVICE_ALL_ACCESS);
+        if (service == NULL) {
+            capture_last_error();
+            return 0;
+        }
+        started = start_service_tree(manager, service, child);
+        close_service(service);
+        if (!started)
+            return 0;
+        *link = NULL;
+        free(child->name);
+        free(child);
+    }
+    return 1;
+}
+
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
 {
-    SC_HANDLE other = NULL;
-    int result = 1;
-
-    if (node == NULL)
-        return 1;
-    // Later siblings first: the reverse of the order they were stopped in.
-    if (node->next != NULL) {
-        other = OpenServiceA(manager, node->next->name, SERVICE_ALL_ACCESS);
-        if (other == NULL) {
-            capture_last_error();
-            result = 0;
-            goto done;
-        }
-        result = start_service_tree(manager, other, node->next);
-        node->next = NULL;
-        close_service(other);
-        other = NULL;
-        if (!result)
-            goto done;
-    }
     if (!start_service(service)) {
         capture_last_error();
-        result = 0;
-        goto done;
+        return 0;
     }
-    if (!wait_for_state(service, SERVICE_RUNNING)) {
-        result = 0;
-        goto done;
-    }
+    if (!wait_for_state(service, SERVICE_RUNNING))
+        return 0;
     // Then the services that need this one, as soon as it runs.
-    if (node->dependents != NULL) {
-        other = OpenServiceA(manager, node->dependents->name, SERVICE_ALL_ACCESS);
-        if (other == NULL) {
-            capture_last_error();
-            result = 0;
-            goto done;
-        }
-        result = start_service_tree(manager, other, node->dependents);
-        node->dependents = NULL;
-    }
-done:
-    close_service(other);
-    if (node != spooler_service_list) {
-        // What this node still holds was not reached; it is given up with it.
-        release_service_list(node->next);
-        release_service_list(node->dependents);
-        free(node->name);
-        free(node);
-    }
-    return result;
+    return start_dependents(manager, node);
 }
 
 // Opens the service manager and the spooler service; 0 with the error

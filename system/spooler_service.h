@@ -27,8 +27,10 @@ int start_spooler(void);
 // Stops the service after its active dependents, depth first, recording
 // them under node. Non-zero on success.
 int stop_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
-// Starts the service and then what node recorded under it; releases every
-// node it was given except the root. Non-zero on success.
+// Starts the service and then what node recorded under it, each service
+// right after the one it needs. What runs again is released from the
+// record; after a failure the rest stays recorded for the next start.
+// Non-zero on success.
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
 
 // Closes the current user's print window, if there is one.

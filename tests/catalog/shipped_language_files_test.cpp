@@ -11,61 +11,16 @@
 
 #include "app/setup_state.h"
 #include "catalog/language_file.h"
+#include "catalog/message_keys.h"
 #include "catalog/string_table.h"
 
 namespace
 {
 
-enum Conversions {
-    NO_CONVERSION, // shown unchanged or formatted without an argument
-    ONE_NAME       // exactly one "%s": the product's name
-};
-
-struct ShippedKey {
-    const char *key;
-    Conversions conversions;
-};
-
-// Every key the program looks up; each file defines all of them and no other.
-const ShippedKey shipped_keys[] = {
-    {"SetupInit", NO_CONVERSION},
-    {"SetupRemoveOld", NO_CONVERSION},
-    {"SetupStopSpooler", NO_CONVERSION},
-    {"SetupInstallFiles", NO_CONVERSION},
-    {"SetupStartSpooler", NO_CONVERSION},
-    {"SetupInstallDriver", NO_CONVERSION},
-    {"ClosingPrintServer", NO_CONVERSION},
-    {"installing...", NO_CONVERSION},
-    {"Installing port...", NO_CONVERSION},
-    {"Waiting for port..", NO_CONVERSION},
-    {"Port installed", NO_CONVERSION},
-    {"Register", NO_CONVERSION},
-    {"Register1", NO_CONVERSION},
-    {"Register2", NO_CONVERSION},
-    {"StartPrinter", NO_CONVERSION},
-    {"SetupCantInit", NO_CONVERSION},
-    {"SetupCantRemoveOld", NO_CONVERSION},
-    {"SetupCantStopSpooler", NO_CONVERSION},
-    {"SetupCantInstallFiles", NO_CONVERSION},
-    {"SetupCantStartSpooler", NO_CONVERSION},
-    {"SetupCantInstallDriver", NO_CONVERSION},
-    {"CantLoadWinspool", NO_CONVERSION},
-    {"GetProcAddress() failed.", NO_CONVERSION},
-    {"SetupOk", ONE_NAME},
-    {"SetupOk95", ONE_NAME},
-    {"SetupFailed", NO_CONVERSION},
-    {"RemoveOk", ONE_NAME},
-    {"RemoveOk95", ONE_NAME},
-    {"RemoveFailed", NO_CONVERSION},
-    {"InstallClientFirst", NO_CONVERSION},
-};
-
+// Each file defines every key the program looks up and no other.
 bool is_shipped_key(const std::string &key)
 {
-    for (const ShippedKey &k : shipped_keys)
-        if (key == k.key)
-            return true;
-    return false;
+    return find_message_key(key.c_str()) != nullptr;
 }
 
 // Counts the "%s" of a text; every '%' that starts neither "%s" nor "%%"
@@ -218,7 +173,7 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyAndNoOther)
     select_language(GetParam());
     ASSERT_NE(nullptr, message_table) << path;
 
-    for (const ShippedKey &k : shipped_keys) {
+    for (const MessageKey &k : MESSAGE_KEYS) {
         const TableNode *node = table_find(message_table, k.key);
         if (node == nullptr) {
             ADD_FAILURE() << path << " does not define \"" << k.key << "\"";
@@ -231,20 +186,20 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyAndNoOther)
     collect_keys(message_table->root, &keys);
     for (const std::string &key : keys)
         EXPECT_TRUE(is_shipped_key(key)) << path << " defines the unknown key \"" << key << "\"";
-    EXPECT_EQ(sizeof shipped_keys / sizeof shipped_keys[0], keys.size()) << path;
+    EXPECT_EQ((size_t)MESSAGE_KEY_COUNT, keys.size()) << path;
 }
 
 TEST_P(ShippedLanguageFile, OnlyTheResultTextsTakeTheProductName)
 {
     ASSERT_EQ(0, load_message_file(machine_name().c_str())) << path;
 
-    for (const ShippedKey &k : shipped_keys) {
+    for (const MessageKey &k : MESSAGE_KEYS) {
         const TableNode *node = table_find(message_table, k.key);
         if (node == nullptr)
             continue; // reported by DefinesEveryKeyAndNoOther
         std::string stray;
         int names = name_conversions(node->entry->value, &stray);
-        EXPECT_EQ(k.conversions == ONE_NAME ? 1 : 0, names)
+        EXPECT_EQ(k.use == MESSAGE_WITH_NAME ? 1 : 0, names)
             << path << ": \"%s\" in \"" << k.key << "\": " << node->entry->value;
         EXPECT_EQ("", stray) << path << ": other conversions in \"" << k.key << "\"";
     }

@@ -422,3 +422,26 @@ TEST_F(Installation, The95FamilyRunsOnlyItsFourSteps)
                                         "Installing the files...", "Installing the printer drivers..."}),
               steps);
 }
+
+TEST_F(Installation, OnAnUnsupportedNtTheFilesStepFailsInsteadOfInstallingNowhere)
+{
+    winsim::MachineSetup setup;
+    setup.version = {VER_PLATFORM_WIN32_NT, 6, 0, 6002, "Windows Vista"};
+    boot(setup);
+    put_distribution();
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text, [&boxes] {
+        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+            boxes.push_back(box.text);
+            return IDABORT;
+        });
+    }));
+
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_NOT_SUPPORTED), boxes[0]);
+    EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+}

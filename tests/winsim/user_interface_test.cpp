@@ -367,6 +367,45 @@ TEST_F(UserInterface, MessageBoxesTakeOnlyAnswersTheyOffer)
     EXPECT_EQ((DWORD)ERROR_INVALID_MSGBOX_STYLE, GetLastError());
 }
 
+TEST_F(UserInterface, AStandingDialogActionServesEveryDialogOfItsTemplateWithoutExpectation)
+{
+    int standing_runs = 0;
+    winsim::answer_every_dialog(105, [&standing_runs](winsim::Dialog &dialog) {
+        standing_runs++;
+        dialog.click(IDOK);
+    });
+    winsim::expect_dialog(105, [](winsim::Dialog &dialog) { dialog.press_escape(); });
+
+    // The expectation comes first, then the standing action, as often as asked.
+    EXPECT_EQ(IDCANCEL, show(105));
+    EXPECT_EQ(0, standing_runs);
+    EXPECT_EQ(IDOK, show(105));
+    EXPECT_EQ(IDOK, show(105));
+    EXPECT_EQ(2, standing_runs);
+    // A template without a standing action is still unexpected.
+    EXPECT_EQ(0, show(104));
+    std::vector<std::string> failures = take_failures();
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_TRUE(mentions(failures[0], "unexpected dialog 104")) << failures[0];
+
+    // An expectation for another dialog that is next does not block it.
+    winsim::expect_dialog(201, [](winsim::Dialog &dialog) { dialog.click(IDOK); });
+    EXPECT_EQ(IDOK, show(105));
+    EXPECT_EQ(3, standing_runs);
+    EXPECT_EQ(IDOK, show(201));
+    EXPECT_TRUE(take_failures().empty());
+
+    // A new action replaces the old one; boot forgets it.
+    winsim::answer_every_dialog(105, [](winsim::Dialog &dialog) { dialog.press_escape(); });
+    EXPECT_EQ(IDCANCEL, show(105));
+    EXPECT_EQ(3, standing_runs);
+    boot(winsim::MachineSetup());
+    EXPECT_EQ(0, show(105));
+    failures = take_failures();
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_TRUE(mentions(failures[0], "unexpected dialog 105")) << failures[0];
+}
+
 TEST_F(UserInterface, TheRestartQuestionReportsWhatTheUserChose)
 {
     winsim::expect_reboot_prompt(false);

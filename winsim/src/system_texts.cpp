@@ -29,6 +29,7 @@ const std::map<DWORD, const char *> system_texts = {
     {8, "Not enough storage is available to process this command.\r\n"},
     {14, "Not enough storage is available to complete this operation.\r\n"},
     {32, "The process cannot access the file because it is being used by another process.\r\n"},
+    {50, "The request is not supported.\r\n"},
     {87, "The parameter is incorrect.\r\n"},
     {122, "The data area passed to a system call is too small.\r\n"},
     {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},

@@ -60,6 +60,7 @@ struct OpenDialog {
 struct UserInterface {
     std::deque<Expectation> expectations;
     std::function<int(const MessageBoxSeen &)> answer_every;
+    std::map<int, std::function<void(Dialog &)>> every_dialog; // by template
     std::vector<std::string> failures;
     std::vector<MessageBoxSeen> boxes;
     bool reboot_requested = false;
@@ -430,6 +431,7 @@ void boot_user_interface(Machine &m)
     UserInterface &state = ui();
     state.expectations.clear();
     state.answer_every = nullptr;
+    state.every_dialog.clear();
     state.failures.clear();
     state.boxes.clear();
     state.reboot_requested = false;
@@ -646,6 +648,12 @@ void answer_every_message_box(std::function<int(const MessageBoxSeen &)> answer)
     ui().answer_every = std::move(answer);
 }
 
+void answer_every_dialog(int template_id, std::function<void(Dialog &)> action)
+{
+    Hold hold(the_machine().lock);
+    ui().every_dialog[template_id] = std::move(action);
+}
+
 std::vector<std::string> script_failures()
 {
     Hold hold(the_machine().lock);
@@ -699,8 +707,9 @@ std::vector<std::string> control_text_history(int template_id, int control_id)
 
 // Every instance handle finds the program's templates: the program is one
 // module. An invalid owner fails with 0, any other failure with -1. After
-// WM_INITDIALOG the scripted user acts; an unexpected dialog is ended at
-// once with 0, so that the run goes on.
+// WM_INITDIALOG the scripted user acts (the next expectation, else the
+// standing action for the template); an unexpected dialog is ended at once
+// with 0, so that the run goes on.
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
                                           HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
@@ -729,6 +738,13 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
         // Taken before WM_INITDIALOG: the threads the procedure starts then
         // must find the script's next step, not this dialog's.
         scripted = take_step(Step::dialog, layout->id, &expected, &instead);
+        if (!scripted) {
+            auto standing = ui().every_dialog.find(layout->id);
+            if (standing != ui().every_dialog.end()) {
+                expected.action = standing->second;
+                scripted = true;
+            }
+        }
     }
     modal_dialogs++;
     send_to_procedure(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), dwInitParam);

@@ -94,6 +94,12 @@ void expect_reboot_prompt(bool restart);
 // failure. Cleared at boot.
 void answer_every_message_box(std::function<int(const MessageBoxSeen &)> answer);
 
+// Works every dialog of the template for which no expectation is next with
+// the action (for runs whose dialogs a test cannot foresee one by one, such
+// as fault sweeps); a dialog that an expectation is next for takes that
+// instead. Another call for the template replaces its action. Cleared at boot.
+void answer_every_dialog(int template_id, std::function<void(Dialog &)> action);
+
 // Unexpected dialogs, boxes and prompts (with their titles and texts),
 // steps out of order, unusable answers, dialogs that never ended.
 std::vector<std::string> script_failures();
