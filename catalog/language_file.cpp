@@ -114,6 +114,8 @@ int load_message_file(const char *file_name)
     char key[CATALOG_TEXT_MAX + 1];
     char value[CATALOG_TEXT_MAX + 1];
     LineReader reader;
+    int held;
+    int entries = 0;
 
     table_release(message_table);
     message_table = table_create(compare_entry_keys);
@@ -127,9 +129,15 @@ int load_message_file(const char *file_name)
         split_entry_line(key, value, &reader);
         if (key[0] == '\0')
             continue;
+        // Past the limit only the keys already held are read.
+        held = table_find(message_table, key) != NULL;
+        if (!held && entries == CATALOG_ENTRY_LIMIT)
+            continue;
         // Out of memory: keep what was read so far.
         if (!add_entry(message_table, key, value))
             break;
+        if (!held)
+            entries++;
     }
     fclose(reader.file);
     return 0;

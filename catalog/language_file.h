@@ -5,7 +5,13 @@
 
 #include "catalog/string_table.h"
 
-enum { LANGUAGE_LINE_MAX = 1024 };
+enum {
+    LANGUAGE_LINE_MAX = 1024,
+    // The program looks up a few dozen keys, and each entry takes two
+    // kilobytes: keys past this many are not kept, so that no file can
+    // take the machine's memory.
+    CATALOG_ENTRY_LIMIT = 512
+};
 
 // The state of one reading pass over a language file.
 struct LineReader {
@@ -25,7 +31,9 @@ int read_logical_line(LineReader *reader);
 void split_entry_line(char *key, char *value, LineReader *reader);
 
 // Replaces the message catalog by the contents of the file: 0 when it was
-// read, -1 when it cannot be opened (the catalog is then empty).
+// read, -1 when it cannot be opened (the catalog is then empty). Keys after
+// the first CATALOG_ENTRY_LIMIT are passed over; a repeated key takes the
+// new value.
 int load_message_file(const char *file_name);
 
 // Sets the language ("ger", "eng" or "fre"), names its file "lang.<code>"

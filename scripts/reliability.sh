@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# The reliability part of the test suite: the host tests again under
+# The reliability part of the test suite: the host tests under
 # AddressSanitizer with UBSan and LeakSanitizer, the two-thread paths under
 # ThreadSanitizer, and each fuzzer for FUZZ_SECONDS (default 60) under
-# ASan and UBSan. Called by test.sh; the Wine tests run only once, there.
+# ASan and UBSan. Called by test.sh, which runs the Wine tests itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
-echo "== host tests under AddressSanitizer and UBSan"
+echo "== host tests under AddressSanitizer, UBSan and LeakSanitizer"
 cmake --preset host-asan >/dev/null
 cmake --build --preset host-asan -j"$jobs" >/dev/null
 ctest --preset host-asan -j"$jobs" -LE wine

@@ -26,18 +26,6 @@ static int step_failed(StepOutcome outcome)
     return outcome == STEP_ABORTED || outcome == STEP_IGNORED;
 }
 
-// Starts the spooler again while the user retries.
-static void restart_stopped_spooler(void)
-{
-    for (;;) {
-        show_status("SetupStartSpooler");
-        if (start_spooler())
-            return;
-        if (ask_on_error("SetupCantStartSpooler", TITLE_INSTALL) != IDRETRY)
-            return;
-    }
-}
-
 // Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the
 // finish whether the spooler is still to be started again.
 static int install_steps(int *spooler_stopped)
@@ -93,7 +81,8 @@ void install_worker(void *)
         if (!install_steps(&spooler_stopped))
             result = 0;
     }
+    // Started again while the user retries.
     if (spooler_stopped)
-        restart_stopped_spooler();
+        restart_spooler(TITLE_INSTALL);
     EndDialog(progress_dialog, result);
 }

@@ -198,10 +198,9 @@ int remove_old_installation(void)
         remove_entry_and_files(family_nt, bitmap_driver_found);
     if (family_nt) {
         DWORD removal_error = last_error;
-        show_status("SetupStartSpooler");
-        // A spooler left stopped fails the removal too, so that the step's
-        // Retry starts it again; the question is about the first failure.
-        if (!start_spooler()) {
+        // The user may retry the start; a spooler left stopped fails the
+        // removal too. The question that follows is about the first failure.
+        if (!restart_spooler(action == ACTION_INSTALL ? TITLE_INSTALL : TITLE_REMOVE)) {
             if (removed)
                 removal_error = last_error;
             removed = 0;

@@ -5,9 +5,8 @@
 
 // Takes away what an installation put in place. 1 when everything of the
 // product could be removed; 0 when a printer, driver or print processor of
-// the product could not be deleted, or the spooler (NT family) could not be
-// started again afterwards (error captured). Either way a start of the
-// spooler was tried at the end.
+// the product could not be deleted, or the spooler (NT family) was not
+// started again afterwards because the user gave up on it (error captured).
 int remove_old_installation(void);
 
 #endif

@@ -1,6 +1,7 @@
 #include "setup/steps.h"
 
 #include "system/platform.h"
+#include "system/spooler_service.h"
 #include "ui/user_interface.h"
 
 StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
@@ -19,5 +20,16 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
             // A step that failed fails the run, also when no one could be asked.
             return STEP_IGNORED;
         }
+    }
+}
+
+int restart_spooler(int install)
+{
+    for (;;) {
+        show_status("SetupStartSpooler");
+        if (start_spooler())
+            return 1;
+        if (ask_on_error("SetupCantStartSpooler", install) != IDRETRY)
+            return 0;
     }
 }

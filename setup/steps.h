@@ -15,4 +15,8 @@ enum StepOutcome {
 StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
                      int install);
 
+// Starts the spooler again (NT family), asking Abort/Retry/Ignore while it
+// fails: 1 once it runs, 0 when the user gave up (error captured).
+int restart_spooler(int install);
+
 #endif

@@ -70,28 +70,33 @@ int delete_printer(char *printer_name)
 
 DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version)
 {
-    HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
-    DeletePrinterDriverExFunction delete_ex;
-    DWORD result;
+    for (;;) {
+        HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
+        DeletePrinterDriverExFunction delete_ex = NULL;
+        DWORD result = DRIVER_EX_NOT_CALLED;
+        int answer = 0;
 
-    if (spooler == NULL) {
-        capture_last_error();
-        ask_on_error("CantLoadWinspool", TITLE_REMOVE);
-        return DRIVER_EX_NOT_CALLED;
-    }
-    // Through the generic function type, which converts to any other.
-    delete_ex = (DeletePrinterDriverExFunction)(void (*)(void))GetProcAddress(
-        spooler, "DeletePrinterDriverExA");
-    if (delete_ex == NULL) {
-        capture_last_error();
-        ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
-        result = DRIVER_EX_NOT_CALLED;
-    } else {
-        result = delete_ex(server, environment, driver, flags, version);
-        // The caller reads the result, not the error; keep it for the box.
-        if (!result)
+        // Through the generic function type, which converts to any other.
+        if (spooler != NULL)
+            delete_ex = (DeletePrinterDriverExFunction)(void (*)(void))GetProcAddress(
+                spooler, "DeletePrinterDriverExA");
+        if (delete_ex != NULL) {
+            result = delete_ex(server, environment, driver, flags, version);
+            // The caller reads the result, not the error; keep it for the box.
+            if (!result)
+                capture_last_error();
+        } else if (spooler == NULL) {
             capture_last_error();
+            answer = ask_on_error("CantLoadWinspool", TITLE_REMOVE);
+        } else {
+            capture_last_error();
+            answer = ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
+        }
+        if (spooler != NULL)
+            FreeLibrary(spooler);
+        if (answer == IDRETRY)
+            continue;
+        // Abort keeps the driver, and the removal fails; Ignore passes it over.
+        return answer == IDABORT ? 0 : result;
     }
-    FreeLibrary(spooler);
-    return result;
 }

@@ -21,7 +21,9 @@ BYTE *enumerate_spooler_list(SpoolerList list, char *environment, DWORD *count);
 int delete_printer(char *printer_name);
 
 // DeletePrinterDriverExA, looked up at run time since older spoolers lack
-// it: its result, or 1355 after a keyed prompt when it could not be called.
+// it: its result. When it cannot be called the user is asked: Retry tries
+// again, Abort gives 0 (error captured), Ignore (or no answer) gives 1355,
+// which passes the driver over.
 DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version);
 
 #endif

@@ -63,21 +63,14 @@ static ServiceNode *record_dependent(ServiceNode *parent, const char *name)
     return *link;
 }
 
-// Polls the service until it reaches the state; 0 with the error captured
-// when a query fails (the state is then unknown) or the limit runs out
-// (ERROR_SERVICE_REQUEST_TIMEOUT).
+// Polls the service until it reaches the state, a query fails, or the
+// limit runs out (ERROR_SERVICE_REQUEST_TIMEOUT, captured).
 static int wait_for_state(SC_HANDLE service, DWORD wanted)
 {
     SERVICE_STATUS status;
     DWORD waited = 0;
 
-    for (;;) {
-        if (!QueryServiceStatus(service, &status)) {
-            capture_last_error();
-            return 0;
-        }
-        if (status.dwCurrentState == wanted)
-            return 1;
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState != wanted) {
         if (waited >= STATE_POLL_LIMIT_MS) {
             SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
             capture_last_error();
@@ -86,6 +79,7 @@ static int wait_for_state(SC_HANDLE service, DWORD wanted)
         Sleep(STATE_POLL_INTERVAL_MS);
         waited += STATE_POLL_INTERVAL_MS;
     }
+    return 1;
 }
 
 // The active dependents of the service, in a buffer the caller frees;

@@ -109,6 +109,28 @@ TEST_F(RunModes, WithoutACommandInterpreterTheUninstallerEndsWithOne)
     EXPECT_EQ(1u, winsim::execs().size());
 }
 
+TEST_F(RunModes, AFailedRemovalKeepsTheUninstallerCopyAndEndsWithZero)
+{
+    for (const winsim::Version &version : {winsim::windows_nt_40, winsim::windows_98}) {
+        boot_as_uninstaller(version, "rmzantr.exe");
+        reset_setup_state();
+        arrange_installed_product("eng");
+        winsim::fail_call("DeletePrinter", 1, ERROR_ACCESS_DENIED);
+        expect_progress();
+        winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDABORT; });
+
+        EXPECT_EQ(0, run_setup()) << version.name;
+
+        // The uninstall entry still names the copy, and the result asks to
+        // run the removal again.
+        EXPECT_TRUE(winsim::execs().empty()) << version.name;
+        EXPECT_TRUE(winsim::file_present(winsim::machine().system_dir + "\\rmzantr.exe"));
+        ASSERT_FALSE(status_history().empty());
+        EXPECT_EQ(0u, status_history().back().find("The Ravelo printer drivers could not be removed"))
+            << status_history().back();
+    }
+}
+
 TEST_F(RunModes, AProgramOfAnotherNameRunsNormally)
 {
     winsim::MachineSetup setup;

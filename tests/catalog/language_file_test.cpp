@@ -298,6 +298,32 @@ TEST_F(LanguageFileLoad, LoadingAnotherFileReplacesTheWholeCatalog)
     EXPECT_EQ((Entries{{"SetupCancel", "Cancelled"}, {"SetupInit", "Hello"}}), catalog());
 }
 
+TEST_F(LanguageFileLoad, KeysPastTheLimitAreNotKeptButHeldKeysStillTakeNewValues)
+{
+    std::string file = "SetupInit:Hallo\n";
+    for (int i = 1; i < CATALOG_ENTRY_LIMIT + 100; i++)
+        file += "Key" + std::to_string(i) + ":value\n";
+    file += "SetupInit:Hello\nSetupOk:Gut\n";
+    // A key repeated many times takes one entry.
+    std::string repeated;
+    for (int i = 0; i < 2 * CATALOG_ENTRY_LIMIT; i++)
+        repeated += "Again:" + std::to_string(i) + "\n";
+
+    ASSERT_EQ(0, load(file));
+
+    Entries entries = catalog();
+    EXPECT_EQ((size_t)CATALOG_ENTRY_LIMIT, entries.size());
+    EXPECT_STREQ("Hello", lookup_text("SetupInit", nullptr));
+    EXPECT_STREQ("value", lookup_text("Key511", nullptr));
+    EXPECT_STREQ("default", lookup_text("Key512", "default"));
+    EXPECT_STREQ("default", lookup_text("SetupOk", "default"));
+
+    ASSERT_EQ(0, load(repeated + "SetupOk:Gut\n"));
+
+    EXPECT_EQ((Entries{{"Again", std::to_string(2 * CATALOG_ENTRY_LIMIT - 1)}, {"SetupOk", "Gut"}}),
+              catalog());
+}
+
 TEST_F(LanguageFileLoad, RunningOutOfMemoryStopsTheLoadAndKeepsWhatWasRead)
 {
     // Allocations in order: the table, then per line its entry and, for a

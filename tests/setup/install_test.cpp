@@ -445,3 +445,42 @@ TEST_F(Installation, OnAnUnsupportedNtTheFilesStepFailsInsteadOfInstallingNowher
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
 }
+
+TEST_F(Installation, ATemporaryInfHeldOpenForAMomentIsStillDeleted)
+{
+    // The INF is the last file an installation deletes.
+    boot_version(winsim::windows_xp);
+    ASSERT_EQ(1, install(nullptr));
+    int inf_deletion = winsim::call_count("_unlink");
+    boot_version(winsim::windows_xp);
+    reset_setup_state();
+    // A scanner holds it at the first attempt.
+    winsim::fail_call("_unlink", inf_deletion, ERROR_SHARING_VIOLATION);
+
+    EXPECT_EQ(1, install(nullptr));
+
+    EXPECT_EQ(inf_deletion + 1, winsim::call_count("_unlink"));
+    for (const auto &file : file_snapshot())
+        EXPECT_EQ(std::string::npos, file.first.find("\\INS")) << file.first;
+}
+
+TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
+{
+    boot_version(winsim::windows_xp);
+    winsim::fail_call("SetupSetDirectoryIdA", 2, ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text, [&boxes] {
+        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+            boxes.push_back(box.text);
+            return IDABORT;
+        });
+    }));
+
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_NOT_ENOUGH_MEMORY), boxes[0]);
+    EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
+    EXPECT_EQ(0, winsim::open_inf_count());
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+}

@@ -242,6 +242,86 @@ TEST_F(Removal, ASpoolerLibraryWithoutTheDeleteCallIsReportedPerDriverAndPassedO
     EXPECT_EQ(0, winsim::loaded_library_count());
 }
 
+TEST_F(Removal, ASpoolerThatDoesNotStartAgainIsAskedAboutAndGivingUpFailsTheRemoval)
+{
+    const std::string start_box = "The print spooler could not be started.\r\n" +
+                                  system_text(ERROR_SERVICE_REQUEST_TIMEOUT);
+    for (int answer : {IDRETRY, IDIGNORE}) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        winsim::add_service({"Fax", {"Spooler"}});
+        // The removal's restart: the spooler's start, then the one of "Fax".
+        winsim::fail_call("StartServiceA", 2, ERROR_SERVICE_REQUEST_TIMEOUT);
+        std::vector<std::string> boxes;
+        std::string result_text;
+
+        int exit_code = remove_from_normal_run(&result_text, [&boxes, answer] {
+            winsim::expect_message_box([&boxes, answer](const winsim::MessageBoxSeen &box) {
+                boxes.push_back(box.text);
+                return answer;
+            });
+            if (answer == IDIGNORE) {
+                winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+                    boxes.push_back(box.text);
+                    return IDABORT;
+                });
+            }
+        });
+
+        expect_product_gone("XP");
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(start_box, boxes[0]);
+        if (answer == IDRETRY) {
+            // Only the start is tried again, and the removal succeeds.
+            EXPECT_EQ(1, exit_code);
+            EXPECT_EQ(1u, boxes.size());
+            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
+            EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector"));
+        } else {
+            // Given up: the step asks about the removal, with the start's error.
+            EXPECT_EQ(0, exit_code);
+            ASSERT_EQ(2u, boxes.size());
+            EXPECT_EQ("The earlier installation could not be removed.\r\n" +
+                          system_text(ERROR_SERVICE_REQUEST_TIMEOUT),
+                      boxes[1]);
+            EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax"));
+            EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed"))
+                << result_text;
+        }
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    }
+}
+
+TEST_F(Removal, AbortWhenTheSpoolerLibraryCannotBeLoadedKeepsTheDriverAndFailsTheRemoval)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::fail_call("LoadLibraryA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, remove_from_normal_run(&result_text, [&boxes] {
+        for (int i = 0; i < 2; i++) {
+            winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
+                boxes.push_back(box.text);
+                return IDABORT;
+            });
+        }
+    }));
+
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find("The print spooler library (WINSPOOL.DRV) could not be loaded."));
+    EXPECT_EQ(0u, boxes[1].find("The earlier installation could not be removed.\r\n"));
+    EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
+        << result_text;
+    // The removal stopped at the first driver.
+    EXPECT_EQ(2u, winsim::printer_drivers("Windows NT x86").size());
+    EXPECT_EQ(1, winsim::call_count("LoadLibraryA"));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(0, winsim::loaded_library_count());
+}
+
 TEST_F(Removal, TheUninstallerSpeaksTheInstalledLanguageWithTheNameFilledIn)
 {
     winsim::MachineSetup setup = winsim::setup_for(winsim::windows_nt_40);

@@ -3,6 +3,20 @@
 
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
+#include "system/spooler_service.h"
+
+// What a stop recorded of the spooler's dependents lives as long as the
+// process; each test starts as a process of its own would.
+static void release_service_tree(ServiceNode *node)
+{
+    while (node != nullptr) {
+        ServiceNode *next = node->next;
+        release_service_tree(node->dependents);
+        free(node->name);
+        free(node);
+        node = next;
+    }
+}
 
 void reset_setup_state()
 {
@@ -32,6 +46,10 @@ void reset_setup_state()
     strcpy(language_file_name, "lang.ger");
     table_release(message_table);
     message_table = nullptr;
+    release_service_tree(spooler_service_list->dependents);
+    release_service_tree(spooler_service_list->next);
+    spooler_service_list->dependents = nullptr;
+    spooler_service_list->next = nullptr;
 }
 
 std::string crlf(const std::string &text_with_lf)

@@ -8,7 +8,7 @@
 #include <string>
 
 // Puts every value of the setup state back to its start value and drops the
-// message catalog.
+// message catalog and the record of the services a stop took down.
 void reset_setup_state();
 
 // Text with its CR LF line ends spelled out, for readable comparisons.

@@ -227,6 +227,41 @@ TEST_F(SpoolerService, AFailedSpoolerStartKeepsTheRecordForTheNextStart)
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
 }
 
+TEST_F(SpoolerService, ADependentThatDoesNotComeBackStaysRecordedWithWhatNeedsIt)
+{
+    // The start opens the spooler, starts it, then opens and starts "Fax",
+    // then "FaxClient"; either step for "Fax" is refused once.
+    struct {
+        const char *function;
+        int nth; // counted from boot: the stop made its own calls first
+    } refusals[] = {{"StartServiceA", 2}, {"OpenServiceA", 5}};
+    for (const auto &refusal : refusals) {
+        boot(winsim::MachineSetup());
+        reset_setup_state();
+        winsim::add_service({"Fax", {"Spooler"}});
+        winsim::add_service({"FaxClient", {"Fax"}});
+        ASSERT_EQ(1, stop_spooler());
+        winsim::fail_call(refusal.function, refusal.nth, ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(0, start_spooler()) << refusal.function;
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax")) << refusal.function;
+        // The spooler's active dependents, indirect ones too, as they were stopped.
+        std::vector<std::string> recorded;
+        for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next)
+            recorded.push_back(node->name);
+        EXPECT_EQ((std::vector<std::string>{"FaxClient", "Fax"}), recorded) << refusal.function;
+
+        // The next start brings back both, the one that needs "Fax" too.
+        EXPECT_EQ(1, start_spooler()) << refusal.function;
+        for (const char *name : {"Spooler", "Fax", "FaxClient"})
+            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name))
+                << refusal.function << " " << name;
+        EXPECT_EQ(nullptr, spooler_service_list->dependents);
+        EXPECT_EQ(0, winsim::open_service_handle_count());
+    }
+}
+
 TEST_F(SpoolerService, TheServiceManagerCannotBeOpened)
 {
     winsim::fail_call("OpenSCManagerA", 1, ERROR_ACCESS_DENIED);

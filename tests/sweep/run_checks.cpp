@@ -1,0 +1,552 @@
+#include "sweep/run_checks.h"
+
+#include "app/setup_state.h"
+#include "resources/resource.h"
+
+#include <map>
+#include <set>
+#include <sstream>
+
+bool family_95()
+{
+    return winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+std::string branch_folder()
+{
+    if (family_95())
+        return "95";
+    if (winsim::machine().version.major >= 5)
+        return "W2K";
+    return winsim::machine().version.major == 3 ? "nt_351" : "nt_40";
+}
+
+const std::string &language_file(const std::string &code)
+{
+    static std::map<std::string, std::string> files;
+    auto found = files.find(code);
+    if (found == files.end())
+        found = files.emplace(code, shipped_language_file(code)).first;
+    return found->second;
+}
+
+void put_branch_distribution(const std::string &folder, bool with_payload)
+{
+    std::string dist = folder;
+    if (dist.back() != '\\')
+        dist += '\\';
+    winsim::put_file(dist + "setup.exe", "MZ setup program");
+    for (const char *code : {"ger", "eng", "fre"})
+        winsim::put_file(dist + "lang." + code, language_file(code));
+    if (!with_payload)
+        return;
+    // A file whose path Windows could not hold is missing from the medium.
+    auto put = [](const std::string &path, const std::string &bytes) {
+        if (path.size() < MAX_PATH)
+            winsim::put_file(path, bytes);
+    };
+    std::string tag = branch_folder();
+    for (const std::string &name : platform_payload(tag))
+        put(dist + tag + "\\" + name, "payload " + name);
+    for (const char *code : {"ger", "eng", "fre"}) {
+        for (const std::string &name : language_payload(tag))
+            put(dist + tag + "\\" + code + "\\" + name, "payload " + name);
+    }
+}
+
+namespace {
+
+// ---- The product's own objects: only these may change in a run.
+
+std::string upper(std::string text)
+{
+    for (char &c : text)
+        c = (char)toupper((unsigned char)c);
+    return text;
+}
+
+std::string environment()
+{
+    return family_95() ? "Windows 4.0" : "Windows NT x86";
+}
+
+bool is_product_driver(const std::string &name)
+{
+    return name == "Ravelo Printer Driver" || name == "Ravelo Telex Driver" ||
+           name == "RAR Ozedur Ureder" || name == "Telex Driver W95";
+}
+
+struct ProductObjects {
+    std::set<std::string> files; // upper-case Windows paths
+
+    // Reads the machine's directories; call before the run.
+    void collect()
+    {
+        std::string system = winsim::machine().system_dir + "\\";
+        std::string drivers = driver_directory() + "\\";
+        for (const char *name : {"faxsrv.exe", "tqvdrv32.dll", "devura.dll", "kxdrvw32.dll",
+                                 "rmzantr.exe", "zantrel.apd"})
+            files.insert(upper(system + name));
+        files.insert(upper(print_processor_directory() + "\\tqvprint.dll"));
+        for (const std::string &name : platform_payload(branch_folder()))
+            files.insert(upper(drivers + name));
+        for (const std::string &name : language_payload(branch_folder()))
+            files.insert(upper(drivers + name));
+    }
+
+    bool is_file(const std::string &path) const
+    {
+        if (files.count(upper(path)) != 0)
+            return true;
+        // A file the Setup API could not replace waits beside it.
+        for (const winsim::PendingReplacement &pending : winsim::pending_file_replacements()) {
+            if (upper(pending.temporary_file) == upper(path))
+                return true;
+        }
+        return false;
+    }
+
+    // The uninstall entry and the autostart value.
+    static bool is_registry_key(const std::string &key)
+    {
+        return upper(key).rfind(
+                   "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\ZANTREL", 0) == 0;
+    }
+    static bool is_registry_value(const std::string &key, const std::string &value_line)
+    {
+        return upper(key) == "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" &&
+               upper(value_line).rfind("  \"TQVPRINT\"", 0) == 0;
+    }
+
+    // A line of winsim::spooler_snapshot(): the print processor, the
+    // drivers, the printers that use them, and the port "NUL:".
+    static bool is_spooler_line(const std::string &line)
+    {
+        std::vector<std::string> fields;
+        std::string::size_type start = line.find(' ');
+        std::string kind = line.substr(0, start);
+        std::string rest = start == std::string::npos ? "" : line.substr(start + 1);
+        if (kind == "port")
+            return rest == "NUL:";
+        std::stringstream split(rest);
+        std::string field;
+        while (std::getline(split, field, '|')) {
+            std::string::size_type a = field.find_first_not_of(' ');
+            std::string::size_type b = field.find_last_not_of(' ');
+            fields.push_back(a == std::string::npos ? "" : field.substr(a, b - a + 1));
+        }
+        if (kind == "processor")
+            return fields.size() > 1 && fields[1] == "tqvprint";
+        if (kind == "driver")
+            return fields.size() > 1 && is_product_driver(fields[1]);
+        if (kind == "printer")
+            return fields.size() > 3 && is_product_driver(fields[3]);
+        return false;
+    }
+
+    // The temporary INF: "INS" + hex digits + ".TMP" in the temporary folder.
+    static bool is_temporary_inf(const std::string &path)
+    {
+        std::string temp = upper(winsim::machine().temp_dir + "\\");
+        std::string name = upper(path);
+        if (name.rfind(temp, 0) != 0)
+            return false;
+        name = name.substr(temp.size());
+        return name.size() > 7 && name.rfind("INS", 0) == 0 &&
+               name.compare(name.size() - 4, 4, ".TMP") == 0 && name.find('\\') == std::string::npos;
+    }
+};
+
+// win.ini without the port entry the installation adds, and without a
+// [ports] section left empty by that; an absent win.ini reads as empty.
+std::string without_nul_port(const std::string &win_ini)
+{
+    std::stringstream lines(win_ini);
+    std::string line, kept, pending_header;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (upper(line).rfind("NUL:=", 0) == 0)
+            continue;
+        if (upper(line) == "[PORTS]") {
+            pending_header = line + "\n";
+            continue;
+        }
+        if (!line.empty() && line[0] == '[' && !pending_header.empty())
+            pending_header.clear();
+        kept += pending_header + line + "\n";
+        pending_header.clear();
+    }
+    return kept;
+}
+
+struct ForeignState {
+    std::map<std::string, std::string> files;
+    std::string registry;
+    std::string spooler;
+};
+
+ForeignState foreign_state(const ProductObjects &product)
+{
+    ForeignState state;
+    std::string win_ini = upper(winsim::machine().windows_dir + "\\win.ini");
+    state.files[win_ini] = "";
+    for (const auto &file : file_snapshot()) {
+        if (product.is_file(file.first) || ProductObjects::is_temporary_inf(file.first))
+            continue;
+        state.files[upper(file.first)] =
+            upper(file.first) == win_ini ? without_nul_port(file.second) : file.second;
+    }
+    std::stringstream registry(winsim::registry_snapshot());
+    std::string line, key;
+    while (std::getline(registry, line)) {
+        bool value = line.rfind("  ", 0) == 0;
+        if (!value)
+            key = line;
+        if (ProductObjects::is_registry_key(key) ||
+            (value && ProductObjects::is_registry_value(key, line)))
+            continue;
+        state.registry += line + "\n";
+    }
+    std::stringstream spooler(winsim::spooler_snapshot());
+    while (std::getline(spooler, line)) {
+        if (!ProductObjects::is_spooler_line(line))
+            state.spooler += line + "\n";
+    }
+    return state;
+}
+
+// What differs, named briefly.
+std::vector<std::string> foreign_changes(const ForeignState &before, const ForeignState &after)
+{
+    std::vector<std::string> changes;
+    for (const auto &file : before.files) {
+        auto now = after.files.find(file.first);
+        if (now == after.files.end())
+            changes.push_back("foreign file deleted: " + file.first);
+        else if (now->second != file.second)
+            changes.push_back("foreign file changed: " + file.first);
+    }
+    for (const auto &file : after.files) {
+        if (before.files.count(file.first) == 0)
+            changes.push_back("file created: " + file.first);
+    }
+    if (before.registry != after.registry)
+        changes.push_back("foreign registry changed:\n" + before.registry + "---\n" + after.registry);
+    if (before.spooler != after.spooler)
+        changes.push_back("foreign spooler objects changed:\n" + before.spooler + "---\n" +
+                          after.spooler);
+    return changes;
+}
+
+const char *const SERVICES[] = {"Spooler", "Fax", "FaxClient"};
+
+} // namespace
+
+void arrange_foreign_objects()
+{
+    std::string drivers = driver_directory() + "\\";
+    std::string processors = print_processor_directory() + "\\";
+    winsim::put_file(drivers + "office.dll", "foreign driver");
+    winsim::put_file(drivers + "office.hlp", "foreign help");
+    winsim::add_printer_driver({environment(), "Office Driver", family_95() ? 0u : 2u, "office.dll",
+                                "office.dll", "office.dll", "office.hlp", {"office.hlp"}});
+    winsim::add_printer({"Office", "LPT1:", "Office Driver"});
+    winsim::put_file(processors + "officepp.dll", "foreign print processor");
+    winsim::add_print_processor(environment(), "OfficeProc", "officepp.dll");
+    winsim::add_port("COM7:");
+    winsim::set_registry_value("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Office",
+                               REG_SZ, std::string("office.exe") + '\0');
+    winsim::set_registry_value("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Office",
+                               "DisplayName", REG_SZ, std::string("Office") + '\0');
+    winsim::put_file(winsim::machine().system_dir + "\\office.exe", "foreign program");
+    winsim::put_file(winsim::machine().temp_dir + "\\INSTALL.LOG", "foreign log");
+    if (!family_95()) {
+        // Services that need the spooler, so that its whole tree is stopped.
+        winsim::add_service({"Fax", {"Spooler"}});
+        winsim::add_service({"FaxClient", {"Fax"}});
+        // The earlier installation's fax server is running.
+        winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+    }
+    winsim::open_window("kxprnwnd_Administrator", "", winsim::ClosesOn::close_message);
+}
+
+const char *answers_name(Answers answers)
+{
+    switch (answers) {
+    case Answers::abort:
+        return "Abort";
+    case Answers::ignore:
+        return "Ignore";
+    case Answers::retry_then_abort:
+        return "Retry once, then Abort";
+    }
+    return "";
+}
+
+namespace {
+
+// The value of each key in each shipped language file, "\n" as CR LF.
+std::map<std::string, std::vector<std::string>> &all_catalog_texts()
+{
+    static std::map<std::string, std::vector<std::string>> texts = [] {
+        std::map<std::string, std::vector<std::string>> found;
+        for (const char *code : {"ger", "eng", "fre"}) {
+            std::stringstream lines(language_file(code));
+            std::string line;
+            while (std::getline(lines, line)) {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                std::string::size_type colon = line.find(": ");
+                if (line.empty() || line[0] == ';' || colon == std::string::npos)
+                    continue;
+                std::string value;
+                for (size_t i = colon + 2; i < line.size(); i++) {
+                    if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == 'n') {
+                        value += "\r\n";
+                        i++;
+                    } else {
+                        value += line[i];
+                    }
+                }
+                found[line.substr(0, colon)].push_back(value);
+            }
+        }
+        return found;
+    }();
+    return texts;
+}
+
+// Whether the text is the catalog text with its "%s" and "@" filled in
+// somehow.
+bool matches_template(const std::string &text, const std::string &value)
+{
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < value.size(); i++) {
+        if (value.compare(i, 2, "%s") == 0) {
+            pieces.emplace_back();
+            i++;
+        } else if (value[i] == '@') {
+            pieces.emplace_back();
+        } else {
+            pieces.back() += value[i];
+        }
+    }
+    if (pieces.size() == 1)
+        return text == value;
+    if (text.compare(0, pieces.front().size(), pieces.front()) != 0)
+        return false;
+    if (text.size() < pieces.back().size() ||
+        text.compare(text.size() - pieces.back().size(), pieces.back().size(), pieces.back()) != 0)
+        return false;
+    size_t at = pieces.front().size();
+    for (size_t i = 1; i + 1 < pieces.size(); i++) {
+        at = text.find(pieces[i], at);
+        if (at == std::string::npos)
+            return false;
+        at += pieces[i].size();
+    }
+    return at <= text.size() - pieces.back().size();
+}
+
+// The text of one of the keys, in any language, or the bare key (the
+// catalog did not load).
+bool is_catalog_text(const std::string &text, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        if (text == key)
+            return true;
+        for (const std::string &value : catalog_texts(key)) {
+            if (matches_template(text, value))
+                return true;
+        }
+    }
+    return false;
+}
+
+// A step's Abort/Retry/Ignore box: its text, then the system's.
+bool is_step_box(const std::string &text)
+{
+    std::string::size_type cut = text.find("\r\n");
+    return is_catalog_text(text.substr(0, cut),
+                           {"SetupCantInit", "SetupCantRemoveOld", "SetupCantStopSpooler",
+                            "SetupCantInstallFiles", "SetupCantStartSpooler",
+                            "SetupCantInstallDriver"});
+}
+
+} // namespace
+
+const std::vector<std::string> &catalog_texts(const std::string &key)
+{
+    return all_catalog_texts()[key];
+}
+
+Verdict classify(const std::string &text)
+{
+    if (is_catalog_text(text, {"SetupOk", "SetupOk95", "RemoveOk", "RemoveOk95"}))
+        return Verdict::success;
+    if (is_catalog_text(text, {"SetupFailed", "RemoveFailed"}))
+        return Verdict::failure;
+    return Verdict::none;
+}
+
+namespace {
+
+// The last success or failure text among the texts shown.
+Verdict final_verdict(const std::vector<std::string> &texts, std::string *text)
+{
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
+        Verdict verdict = classify(*it);
+        if (verdict != Verdict::none) {
+            *text = *it;
+            return verdict;
+        }
+    }
+    return Verdict::none;
+}
+
+
+} // namespace
+
+std::shared_ptr<std::vector<BoxAnswered>> script_user(RunKind kind, Answers answers)
+{
+    auto answered = std::make_shared<std::vector<BoxAnswered>>();
+    // English when it can be had, else the language offered.
+    winsim::answer_every_dialog(IDD_LANGUAGE, [](winsim::Dialog &dialog) {
+        if (dialog.enabled(IDC_ENGLISH))
+            dialog.click(IDC_ENGLISH);
+        dialog.click(IDOK);
+    });
+    int choice = kind == RunKind::install ? IDC_INSTALL : IDC_REMOVE;
+    winsim::answer_every_dialog(IDD_CHOICE, [choice](winsim::Dialog &dialog) { dialog.click(choice); });
+    winsim::answer_every_dialog(IDD_PROGRESS, [](winsim::Dialog &) {});
+    winsim::answer_every_dialog(IDD_RESULT, [](winsim::Dialog &dialog) { dialog.click(IDOK); });
+    winsim::answer_every_message_box([answers, answered](const winsim::MessageBoxSeen &box) {
+        int button = IDABORT;
+        if (answers == Answers::ignore)
+            button = IDIGNORE;
+        else if (answers == Answers::retry_then_abort && answered->empty())
+            button = IDRETRY;
+        answered->push_back({box.text, button});
+        return button;
+    });
+    if (kind != RunKind::uninstall)
+        expect_reboot(false);
+    return answered;
+}
+
+struct RunChecks::State {
+    ProductObjects product;
+    ForeignState before;
+    size_t run_start; // the journal's length when the run began
+};
+
+RunChecks::RunChecks() : state_(new State)
+{
+    state_->product.collect();
+    state_->before = foreign_state(state_->product);
+    state_->run_start = winsim::journal().size();
+}
+
+RunChecks::~RunChecks() = default;
+
+std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
+                                              const std::vector<BoxAnswered> &answered,
+                                              const Fault &fault) const
+{
+    std::vector<std::string> v;
+    std::vector<winsim::CallRecord> journal = winsim::journal();
+
+    // It ended, and every dialog it showed was ended too.
+    for (const std::string &failure : winsim::script_failures())
+        v.push_back("user interface: " + failure);
+    for (const std::string &failure : winsim::setup_api_script_failures())
+        v.push_back("Setup API prompt: " + failure);
+    for (const std::string &unused : winsim::unused_expectations()) {
+        if (fault.function != "SetupPromptReboot")
+            v.push_back("never came: " + unused);
+    }
+
+    // The services it stopped run again, unless the user gave up on a
+    // failed start: the box given up on names the start's error (the start
+    // step's own box, or the removal's when its restart failed).
+    if (!family_95()) {
+        static const std::set<std::string> start_calls = {"OpenSCManagerA", "OpenServiceA",
+                                                          "StartServiceA", "QueryServiceStatus"};
+        std::string error_text = fault.function.empty() ? "" : system_text(fault.error);
+        bool start_given_up = false;
+        for (const BoxAnswered &box : answered) {
+            if (box.button != IDRETRY && !error_text.empty() &&
+                box.text.find(error_text) != std::string::npos)
+                start_given_up = true;
+        }
+        if (!(start_given_up && start_calls.count(fault.function) != 0)) {
+            for (const char *service : SERVICES) {
+                DWORD state = winsim::service_state(service);
+                if (state != 0 && state != SERVICE_RUNNING)
+                    v.push_back("service left in state " + std::to_string(state) + ": " + service);
+            }
+        }
+    }
+
+    // Nothing foreign changed; the temporary INF is gone.
+    for (const std::string &change : foreign_changes(state_->before, foreign_state(state_->product)))
+        v.push_back(change);
+    for (const auto &file : file_snapshot()) {
+        if (ProductObjects::is_temporary_inf(file.first))
+            v.push_back("temporary INF left: " + file.first);
+    }
+
+    // Nothing it opened or allocated is left.
+    struct Count {
+        const char *what;
+        int count;
+    } counts[] = {
+        {"service handles", winsim::open_service_handle_count()},
+        {"printer handles", winsim::open_printer_handle_count()},
+        {"registry keys", winsim::open_key_handle_count()},
+        {"INF handles", winsim::open_inf_count()},
+        {"queue contexts", winsim::live_queue_contexts()},
+        {"LocalAlloc buffers", winsim::local_allocation_count()},
+        {"loaded libraries", winsim::loaded_library_count()},
+        {"kernel handles", winsim::open_kernel_handle_count()},
+        {"C runtime streams", winsim::open_stream_count()},
+    };
+    for (const Count &count : counts) {
+        if (count.count != 0)
+            v.push_back("left open: " + std::to_string(count.count) + " " + count.what);
+    }
+
+    // A failed run does not end with a success text, and the exit code
+    // tells the same as the text. A run failed when the user aborted at
+    // any box, or went on past a failed step.
+    bool step_failed = false;
+    for (const BoxAnswered &box : answered) {
+        if (box.button == IDABORT || (box.button == IDIGNORE && is_step_box(box.text)))
+            step_failed = true;
+    }
+    bool replaced = false;
+    for (size_t i = state_->run_start; i < journal.size(); i++) {
+        // A box that could not be shown counts as Ignore.
+        if (journal[i].function == "MessageBoxA" && journal[i].result == "0")
+            step_failed = true;
+        if (journal[i].function == "_execl" && journal[i].result == "0")
+            replaced = true;
+    }
+    std::string final_text;
+    Verdict verdict =
+        final_verdict(kind == RunKind::uninstall
+                          ? status_history()
+                          : winsim::control_text_history(IDD_RESULT, IDC_RESULT_TEXT),
+                      &final_text);
+    if (step_failed && verdict == Verdict::success)
+        v.push_back("a step failed, yet the result says success: " + final_text);
+    if (replaced) {
+        // The uninstaller deletes itself only once the package is gone.
+        if (verdict != Verdict::success)
+            v.push_back("the uninstaller deleted itself after a failed removal: " + final_text);
+    } else if (verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure)) {
+        v.push_back("exit code " + std::to_string(exit_code) + " with the result: " + final_text);
+    }
+    return v;
+}
