@@ -111,6 +111,17 @@ DWORD reach_spooler(Machine &m, const char *server)
     return 0;
 }
 
+// The environment a call names, once the spooler can be reached: 0 with
+// *environment set, or the error the call fails with.
+static DWORD reach_environment(Machine &m, const char *server, const char *name,
+                               const SpoolerEnvironment **environment)
+{
+    if (DWORD error = reach_spooler(m, server))
+        return error;
+    *environment = winsim::find_environment(m, name);
+    return *environment == nullptr ? (DWORD)ERROR_INVALID_ENVIRONMENT : 0;
+}
+
 const SpoolerEnvironment &own_environment(Machine &m)
 {
     return m.spooler.environments.front();
@@ -820,11 +831,9 @@ extern "C" BOOL WINAPI EnumPrintProcessorsA(LPSTR pName, LPSTR pEnvironment, DWO
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     if (Level != 1)
         return call.fail(FALSE, ERROR_INVALID_LEVEL);
     std::vector<std::string> names;
@@ -850,11 +859,9 @@ extern "C" BOOL WINAPI AddPrintProcessorA(LPSTR pName, LPSTR pEnvironment, LPSTR
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     if (pPathName == nullptr || pPathName[0] == '\0' || pPrintProcessorName == nullptr ||
         pPrintProcessorName[0] == '\0')
         return call.fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -883,12 +890,10 @@ extern "C" BOOL WINAPI DeletePrintProcessorA(LPSTR pName, LPSTR pEnvironment,
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
     settle(m);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     Processor *processor = pPrintProcessorName == nullptr
                                ? nullptr
                                : find_processor(*environment, pPrintProcessorName);
@@ -914,11 +919,9 @@ extern "C" BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWOR
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     std::vector<ListedDriver> listed;
     for (const DriverSetup &driver : objects().drivers) {
         if (in_environment(driver.environment, *environment))
@@ -999,12 +1002,10 @@ extern "C" BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPS
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
     settle(m);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     DriverSetup *driver = pDriverName == nullptr ? nullptr : find_driver(*environment, pDriverName);
     if (driver == nullptr)
         return call.fail(FALSE, ERROR_UNKNOWN_PRINTER_DRIVER);
@@ -1034,12 +1035,10 @@ extern "C" BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, L
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     if (!nt_family(m) || m.setup.version.major < 5)
         return call.fail(FALSE, ERROR_CALL_NOT_IMPLEMENTED);
-    if (DWORD error = reach_spooler(m, pName))
+    const SpoolerEnvironment *environment = nullptr;
+    if (DWORD error = reach_environment(m, pName, pEnvironment, &environment))
         return call.fail(FALSE, error);
     settle(m);
-    const SpoolerEnvironment *environment = winsim::find_environment(m, pEnvironment);
-    if (environment == nullptr)
-        return call.fail(FALSE, ERROR_INVALID_ENVIRONMENT);
     DriverSetup *driver = pDriverName == nullptr ? nullptr : find_driver(*environment, pDriverName);
     if (driver == nullptr ||
         ((dwDeleteFlag & DPD_DELETE_SPECIFIC_VERSION) && driver->version != dwVersionFlag))
