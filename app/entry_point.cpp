@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "setup/platform.h"
 #include "setup/product_names.h"
+#include "setup/steps.h"
 #include "system/environment.h"
 #include "ui/user_interface.h"
 
@@ -35,24 +36,6 @@ static int is_uninstaller(const char *module_name)
     return last != NULL && lstrcmpiA(last, UNINSTALLER_SUFFIX) == 0;
 }
 
-// The result text of a finished action into message_text. Only the success
-// texts take the product name; no catalog text is trusted as a format.
-static void compose_result_text(int succeeded)
-{
-    int family_95 = is_windows_95_family();
-    const char *key;
-
-    if (action == ACTION_INSTALL)
-        key = !succeeded ? "SetupFailed" : family_95 ? "SetupOk95" : "SetupOk";
-    else
-        key = !succeeded ? "RemoveFailed" : family_95 ? "RemoveOk95" : "RemoveOk";
-    if (succeeded)
-        format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
-                            product_display_name);
-    else
-        format_text(message_text, sizeof message_text, "%s", lookup_text(key, key));
-}
-
 void prompt_reboot(void)
 {
     SetupPromptReboot(NULL, NULL, FALSE);
@@ -73,7 +56,7 @@ static int normal_run(void)
             run_outcome = 0;
     }
     if (action == ACTION_REMOVE || action == ACTION_INSTALL) {
-        compose_result_text(run_outcome);
+        compose_result_text(action == ACTION_INSTALL, run_outcome);
         show_dialog(IDD_RESULT, result_dialog_proc);
     }
     prompt_reboot();

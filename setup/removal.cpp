@@ -223,21 +223,6 @@ static void load_installed_catalog(void)
     load_message_file(catalog_path);
 }
 
-static void show_final_text(int success)
-{
-    const char *key;
-
-    if (success) {
-        key = is_windows_95_family() ? "RemoveOk95" : "RemoveOk";
-        format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
-                            product_display_name);
-    } else {
-        format_text(message_text, sizeof message_text, "%s",
-                    lookup_text("RemoveFailed", "RemoveFailed"));
-    }
-    show_status(message_text);
-}
-
 void removal_worker(void *)
 {
     int success = 1;
@@ -253,6 +238,7 @@ void removal_worker(void *)
         if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
             success = 0;
     }
-    show_final_text(success);
+    compose_result_text(TITLE_REMOVE, success);
+    show_status(message_text);
     EndDialog(progress_dialog, success);
 }

@@ -1,5 +1,9 @@
 #include "setup/steps.h"
 
+#include "app/setup_state.h"
+#include "catalog/string_table.h"
+#include "catalog/text_format.h"
+#include "system/environment.h"
 #include "system/platform.h"
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
@@ -32,4 +36,20 @@ int restart_spooler(int install)
         if (ask_on_error("SetupCantStartSpooler", install) != IDRETRY)
             return 0;
     }
+}
+
+void compose_result_text(int install, int succeeded)
+{
+    int family_95 = is_windows_95_family();
+    const char *key;
+
+    if (install)
+        key = !succeeded ? "SetupFailed" : family_95 ? "SetupOk95" : "SetupOk";
+    else
+        key = !succeeded ? "RemoveFailed" : family_95 ? "RemoveOk95" : "RemoveOk";
+    if (succeeded)
+        format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
+                            product_display_name);
+    else
+        format_text(message_text, sizeof message_text, "%s", lookup_text(key, key));
 }

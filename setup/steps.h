@@ -19,4 +19,9 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
 // fails: 1 once it runs, 0 when the user gave up (error captured).
 int restart_spooler(int install);
 
+// The closing text of an installation (install 1) or a removal (0) into
+// message_text: the success text with the product name, or the failure
+// text as it stands. No catalog text is trusted as a format.
+void compose_result_text(int install, int succeeded);
+
 #endif

@@ -110,8 +110,7 @@ TEST_F(Installation, TheInfOfEachBranchListsItsFilesAndSources)
         EXPECT_EQ(c.inf, infs[0]) << c.version.name;
         EXPECT_EQ(c.line_count, (size_t)std::count(infs[0].begin(), infs[0].end(), '\n'));
         // The temporary file is gone.
-        for (const auto &file : file_snapshot())
-            EXPECT_EQ(std::string::npos, file.first.find("\\INS")) << file.first;
+        expect_no_temporary_inf();
     }
 }
 
@@ -251,12 +250,7 @@ TEST_F(Installation, WithoutSetupExeNoUninstallerIsPlacedAndTheStepAsks)
     std::vector<std::string> boxes;
     std::string result_text;
 
-    EXPECT_EQ(0, install(&result_text, [&boxes] {
-        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
-            boxes.push_back(box.text);
-            return IDIGNORE;
-        });
-    }));
+    EXPECT_EQ(0, install(&result_text, one_box(IDIGNORE, &boxes)));
 
     EXPECT_FALSE(winsim::file_present(system("rmzantr.exe")));
     EXPECT_FALSE(winsim::file_present(system("zantrel.apd")));
@@ -432,12 +426,7 @@ TEST_F(Installation, OnAnUnsupportedNtTheFilesStepFailsInsteadOfInstallingNowher
     std::vector<std::string> boxes;
     std::string result_text;
 
-    EXPECT_EQ(0, install(&result_text, [&boxes] {
-        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
-            boxes.push_back(box.text);
-            return IDABORT;
-        });
-    }));
+    EXPECT_EQ(0, install(&result_text, one_box(IDABORT, &boxes)));
 
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_NOT_SUPPORTED), boxes[0]);
@@ -460,8 +449,7 @@ TEST_F(Installation, ATemporaryInfHeldOpenForAMomentIsStillDeleted)
     EXPECT_EQ(1, install(nullptr));
 
     EXPECT_EQ(inf_deletion + 1, winsim::call_count("_unlink"));
-    for (const auto &file : file_snapshot())
-        EXPECT_EQ(std::string::npos, file.first.find("\\INS")) << file.first;
+    expect_no_temporary_inf();
 }
 
 TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
@@ -471,12 +459,7 @@ TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
     std::vector<std::string> boxes;
     std::string result_text;
 
-    EXPECT_EQ(0, install(&result_text, [&boxes] {
-        winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
-            boxes.push_back(box.text);
-            return IDABORT;
-        });
-    }));
+    EXPECT_EQ(0, install(&result_text, one_box(IDABORT, &boxes)));
 
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_NOT_ENOUGH_MEMORY), boxes[0]);

@@ -75,6 +75,22 @@ int run_normal(int choice_button, std::string *result_text, std::function<void()
     return run_setup();
 }
 
+std::function<void()> one_box(int button, std::vector<std::string> *texts)
+{
+    return [button, texts] {
+        winsim::expect_message_box([button, texts](const winsim::MessageBoxSeen &box) {
+            texts->push_back(box.text);
+            return button;
+        });
+    };
+}
+
+void expect_no_temporary_inf()
+{
+    for (const auto &file : file_snapshot())
+        EXPECT_EQ(std::string::npos, file.first.find("\\INS")) << file.first;
+}
+
 std::string system_file(const std::string &name)
 {
     return winsim::machine().system_dir + "\\" + name;

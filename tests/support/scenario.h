@@ -39,6 +39,13 @@ int run_setup();
 // dialog is open. Returns the exit code.
 int run_normal(int choice_button, std::string *result_text, std::function<void()> during = {});
 
+// For run_normal's during: one error box, answered with the button, its
+// text kept in *texts.
+std::function<void()> one_box(int button, std::vector<std::string> *texts);
+
+// No temporary INF file ("\INS...") is left anywhere on the machine.
+void expect_no_temporary_inf();
+
 // A path in the machine's system directory.
 std::string system_file(const std::string &name);
 
