@@ -1,18 +1,27 @@
 #include "catalog/text_format.h"
 
+size_t format_text_v(char *buffer, size_t size, const char *format, va_list arguments)
+{
+    if (size == 0)
+        return 0;
+    // msvcrt's own formatter: the C++ headers would route vsnprintf to
+    // MinGW's, which imports calls the first Windows 95 and NT 4 lack. It
+    // neither terminates a cut text nor reports its length, so the end is
+    // set and measured here.
+    _vsnprintf(buffer, size, format, arguments);
+    buffer[size - 1] = '\0';
+    return strlen(buffer);
+}
+
 size_t format_text(char *buffer, size_t size, const char *format, ...)
 {
     va_list arguments;
+    size_t length;
 
-    if (size == 0)
-        return 0;
     va_start(arguments, format);
-    // The Windows C runtime neither terminates a cut text nor reports its
-    // length, so the end is set and measured here.
-    vsnprintf(buffer, size, format, arguments);
+    length = format_text_v(buffer, size, format, arguments);
     va_end(arguments);
-    buffer[size - 1] = '\0';
-    return strlen(buffer);
+    return length;
 }
 
 // Appends one byte when there is room for it and the terminator.

@@ -13,6 +13,13 @@ size_t format_text(char *buffer, size_t size, const char *format, ...)
 #endif
     ;
 
+// The same with the arguments already taken.
+size_t format_text_v(char *buffer, size_t size, const char *format, va_list arguments)
+#ifdef __GNUC__
+    __attribute__((format(printf, 3, 0)))
+#endif
+    ;
+
 // Formats a text taken from a language file, which is never trusted as a
 // printf format: the first "%s" takes the argument, "%%" becomes "%", and
 // every other "%" sequence is copied as it stands. Returns the length.

@@ -68,16 +68,6 @@ if(CMAKE_SCRIPT_MODE_FILE)
     return()
 endif()
 
-# setup.exe must load on Windows 95 and NT 4. In C++ the MinGW headers route
-# vsnprintf and fprintf to MinGW's own printf, whose wide-character support
-# imports functions those systems lack (IsDBCSLeadByteEx, GetModuleHandleW).
-# The product's formats are all msvcrt's ("%s", "%d", "%lu") and
-# format_text() terminates a cut text itself, so both go to msvcrt.dll.
-target_link_options(setup PRIVATE
-    -Wl,--wrap=__mingw_vsnprintf,--wrap=__mingw_vfprintf
-    -Wl,--defsym,___wrap___mingw_vsnprintf=__vsnprintf
-    -Wl,--defsym,___wrap___mingw_vfprintf=_vfprintf)
-
 add_subdirectory(${PROJECT_SOURCE_DIR}/tools ${CMAKE_BINARY_DIR}/tools)
 
 set(SETUP_DIST_DIR "${PROJECT_SOURCE_DIR}/build/dist" CACHE PATH

@@ -10,6 +10,7 @@
 
 enum {
     TEMP_PATH_LENGTH = 255,
+    INF_LINE_SIZE = 1024,
     SYSTEM_DIR_ID = 78000,
     PRINT_PROCESSOR_DIR_ID = 78001,
     DRIVER_DIR_ID = 78002,
@@ -120,41 +121,55 @@ static int find_program_dir(void)
     return 1;
 }
 
+// One line of the INF, cut to the longest line the Setup API reads. 0 when
+// the stream refused it.
+static int write_line(FILE *inf, const char *format, ...)
+{
+    char line[INF_LINE_SIZE];
+    va_list arguments;
+
+    va_start(arguments, format);
+    format_text_v(line, sizeof line, format, arguments);
+    va_end(arguments);
+    return fputs(line, inf) >= 0 && fputs("\n", inf) >= 0;
+}
+
 int write_inf_for(FILE *inf, int branch_id, const char *platform_folder, const char *language)
 {
     char language_subpath[MAX_PATH];
     const InfBranch *branch;
+    int written = 1;
 
     if (branch_id < 0 || branch_id >= INF_BRANCH_COUNT)
         return 0;
     branch = INF_BRANCHES[branch_id];
     format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_folder, language);
-    fprintf(inf, "[Version]\n");
-    fprintf(inf, "Signature=%s\n", branch->signature);
-    fprintf(inf, "Provider=Norvane\n");
-    fprintf(inf, "[Install_Printer]\n");
-    fprintf(inf, "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files\n");
-    fprintf(inf, "[DestinationDirs]\n");
-    fprintf(inf, "Printer_Files=%d\n", SYSTEM_DIR_ID);
-    fprintf(inf, "PrintProc_Files=%d\n", PRINT_PROCESSOR_DIR_ID);
-    fprintf(inf, "Driver_Files=%d\n", DRIVER_DIR_ID);
-    fprintf(inf, "[Printer_Files]\n");
+    written &= write_line(inf, "[Version]");
+    written &= write_line(inf, "Signature=%s", branch->signature);
+    written &= write_line(inf, "Provider=Norvane");
+    written &= write_line(inf, "[Install_Printer]");
+    written &= write_line(inf, "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files");
+    written &= write_line(inf, "[DestinationDirs]");
+    written &= write_line(inf, "Printer_Files=%d", SYSTEM_DIR_ID);
+    written &= write_line(inf, "PrintProc_Files=%d", PRINT_PROCESSOR_DIR_ID);
+    written &= write_line(inf, "Driver_Files=%d", DRIVER_DIR_ID);
+    written &= write_line(inf, "[Printer_Files]");
     for (const char *const *name = branch->system_files; *name != NULL; name++)
-        fprintf(inf, "%s,,0x4\n", *name);
-    fprintf(inf, "[PrintProc_Files]\n");
-    fprintf(inf, "%s,,0x4\n", PRINT_PROCESSOR_FILE);
-    fprintf(inf, "[Driver_Files]\n");
+        written &= write_line(inf, "%s,,0x4", *name);
+    written &= write_line(inf, "[PrintProc_Files]");
+    written &= write_line(inf, "%s,,0x4", PRINT_PROCESSOR_FILE);
+    written &= write_line(inf, "[Driver_Files]");
     for (const char *const *name = branch->driver_files; *name != NULL; name++)
-        fprintf(inf, "%s\n", *name);
-    fprintf(inf, "[SourceDisksNames]\n");
-    fprintf(inf, "1=\"Ravelo Printer Driver Setup Disk\"\n");
-    fprintf(inf, "[SourceDisksFiles]\n");
-    fprintf(inf, "%s=1,%s\n", PRINT_PROCESSOR_FILE, platform_folder);
+        written &= write_line(inf, "%s", *name);
+    written &= write_line(inf, "[SourceDisksNames]");
+    written &= write_line(inf, "1=\"Ravelo Printer Driver Setup Disk\"");
+    written &= write_line(inf, "[SourceDisksFiles]");
+    written &= write_line(inf, "%s=1,%s", PRINT_PROCESSOR_FILE, platform_folder);
     for (const SourceFile *file = branch->sources; file->name != NULL; file++) {
-        fprintf(inf, "%s=1,%s\n", file->name,
-                file->place == FROM_PLATFORM ? platform_folder : language_subpath);
+        written &= write_line(inf, "%s=1,%s", file->name,
+                              file->place == FROM_PLATFORM ? platform_folder : language_subpath);
     }
-    return 1;
+    return written;
 }
 
 // The INF's three destination directories; without them the section has

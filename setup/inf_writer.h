@@ -20,8 +20,8 @@ int running_inf_branch(void);
 // Writes the INF of the branch, naming the sources below the platform folder
 // (e.g. "W2K") and the folder of the language (e.g. "ger") within it. Lines
 // end in "\n", so a stream opened in text mode gets CR LF. 1 when written;
-// 0 when the branch is unknown (nothing is written). Write errors are left
-// to the stream's error indicator.
+// 0 when the branch is unknown (nothing is written) or the stream refused a
+// line (the C runtime's error is then the thread's last error).
 int write_inf_for(FILE *inf, int branch, const char *platform_folder, const char *language);
 
 #endif

@@ -5,6 +5,15 @@
 
 enum { OSVERSIONINFO_SIZE = 148 };
 
+// The spooler adds printers only on drivers of its own processor's
+// environment, so the NT family's is the one this program is built for.
+#ifdef _WIN64
+static const char NT_ENVIRONMENT[] = "Windows x64";
+#else
+static const char NT_ENVIRONMENT[] = "Windows NT x86";
+#endif
+static const char WINDOWS_95_ENVIRONMENT[] = "Windows 4.0";
+
 struct NtRelease {
     DWORD major;
     const char *tag;
@@ -29,7 +38,7 @@ int describe_platform(OSVERSIONINFOA *version)
     if (version->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         set_text(driver_extension, sizeof driver_extension, "drv");
         set_text(platform_tag, sizeof platform_tag, "95");
-        set_text(environment_name, sizeof environment_name, "Windows 4.0");
+        set_text(environment_name, sizeof environment_name, WINDOWS_95_ENVIRONMENT);
         return PLATFORM_SUPPORTED;
     }
     if (version->dwPlatformId != VER_PLATFORM_WIN32_NT)
@@ -38,7 +47,7 @@ int describe_platform(OSVERSIONINFOA *version)
     for (const NtRelease &release : NT_RELEASES) {
         if (release.major == version->dwMajorVersion) {
             set_text(platform_tag, sizeof platform_tag, release.tag);
-            set_text(environment_name, sizeof environment_name, "Windows NT x86");
+            set_text(environment_name, sizeof environment_name, NT_ENVIRONMENT);
             return PLATFORM_SUPPORTED;
         }
     }

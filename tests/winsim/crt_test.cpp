@@ -122,3 +122,29 @@ TEST_F(CRuntime, InjectedFaultsFailTheNamedCallOnly)
     EXPECT_NE(nullptr, second);
     free(second);
 }
+
+static int msvcrt_format(char *buffer, size_t count, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int answer = _vsnprintf(buffer, count, format, arguments);
+    va_end(arguments);
+    return answer;
+}
+
+TEST_F(CRuntime, VsnprintfCutsToTheCountAndTerminatesOnlyWhatFits)
+{
+    char buffer[8];
+
+    memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(3, msvcrt_format(buffer, 5, "%s", "abc"));
+    EXPECT_EQ(std::string("abc\0#", 5), std::string(buffer, 5));
+
+    memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(5, msvcrt_format(buffer, 5, "%d", 12345));
+    EXPECT_EQ(std::string("12345#", 6), std::string(buffer, 6));
+
+    memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(-1, msvcrt_format(buffer, 5, "%s-%lu", "abcd", 99ul));
+    EXPECT_EQ(std::string("abcd-#", 6), std::string(buffer, 6));
+}

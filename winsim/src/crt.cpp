@@ -188,6 +188,23 @@ extern "C" int _unlink(const char *filename)
     return call.done(0);
 }
 
+// msvcrt's: a text of count bytes or more is cut to count bytes with no
+// terminator, and the answer is then -1 (count itself when it fits exactly).
+extern "C" int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments)
+{
+    va_list measure;
+    va_copy(measure, arguments);
+    int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0)
+        return -1;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(&text[0], text.size(), format, arguments);
+    size_t whole = static_cast<size_t>(length);
+    std::memcpy(buffer, text.data(), whole < count ? whole + 1 : count);
+    return whole <= count ? length : -1;
+}
+
 extern "C" void *winsim_malloc(size_t size)
 {
     Call call("malloc", describe("%zu", size));

@@ -3,6 +3,7 @@
 #ifndef WINSIM_CRT_H
 #define WINSIM_CRT_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdio.h>
 
@@ -15,6 +16,10 @@ extern "C" {
  * at Ctrl-Z; writing turns LF into CR LF), errno and the last error set as
  * the Windows C runtime sets them. */
 FILE *winsim_fopen(const char *filename, const char *mode);
+
+/* _vsnprintf of the Windows C runtime: a text that does not fit is cut to
+ * count bytes and left unterminated; -1 then, else the length. */
+int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments);
 
 /* malloc that a test can make fail (as the function "malloc"). */
 void *winsim_malloc(size_t size);
