@@ -15,11 +15,22 @@ cd "$(dirname "$0")"
 ensure_i386_architecture
 ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
 
-jobs=$(nproc)
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$jobs" >/dev/null
-echo "Built: build/windows/setup.exe ($(stat -c %s build/windows/setup.exe) bytes)," \
-     "the distribution folder build/dist/"
+# The 32-bit program in the 32-bit Wine; on a machine that cannot execute
+# 32-bit code, the 64-bit build of the same sources in the 64-bit Wine.
+wine_choice=$(scripts/wine_arch.sh) || exit 1
+wine_arch=${wine_choice%% *}
+echo "Wine: the ${wine_arch}-bit one, because ${wine_choice#* }"
+if [ "$wine_arch" = 64 ]; then
+    preset=windows64 build=build/windows64 dist=build/dist64
+else
+    preset=windows build=build/windows dist=build/dist
+fi
 
-exec python3 tests/wine/demo.py --work build/run --build build/windows --dist build/dist \
-    --source . "$@"
+jobs=$(nproc)
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$jobs" >/dev/null
+echo "Built: $build/setup.exe ($(stat -c %s "$build/setup.exe") bytes)," \
+     "the distribution folder $dist/"
+
+exec python3 tests/wine/demo.py --work build/run --arch "$wine_arch" --build "$build" \
+    --dist "$dist" --source . "$@"

@@ -25,9 +25,13 @@ ensure_i386_architecture() {
     $sudo dpkg --add-architecture i386
 }
 
+# Both MinGW-w64 cross compilers: the shipped 32-bit program and the 64-bit
+# build of the same sources for machines that cannot run 32-bit code.
 BUILD_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev
-                g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 python3)
-# The real setup.exe under Wine, headless, with screenshots (xwd, convert).
-WINE_PACKAGES=(wine wine32:i386 xvfb x11-apps imagemagick)
+                g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+                g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 python3)
+# The real setup.exe under Wine, headless, with screenshots (xwd, convert):
+# the 32-bit Wine and the 64-bit one, whichever this machine can run.
+WINE_PACKAGES=(wine wine32:i386 wine64 xvfb x11-apps imagemagick)
 # Sanitizer runtimes and libFuzzer for the reliability checks.
 RELIABILITY_PACKAGES=(clang libclang-rt-14-dev)

@@ -14,7 +14,12 @@
 #include <stdlib.h>
 #include <string>
 
+// The NT environment native to this build, as the setup built alike uses it.
+#ifdef _WIN64
+static const char *const ENVIRONMENTS[] = {"Windows x64", "Windows 4.0"};
+#else
 static const char *const ENVIRONMENTS[] = {"Windows NT x86", "Windows 4.0"};
+#endif
 
 typedef BOOL (*Enumerate)(const char *environment, BYTE *buffer, DWORD size, DWORD *needed,
                           DWORD *count);

@@ -20,7 +20,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
-from wine_machine import Machine, MachineError, log, make_base_prefix  # noqa: E402
+from wine_machine import (WINE_ARCHES, Machine, MachineError, Wine, log,  # noqa: E402
+                          make_base_prefix)
 
 ALIASES = {"95": "win98", "98": "win98", "nt4": "nt40", "4": "nt40", "351": "nt351",
            "2000": "win2k", "2k": "win2k", "xp": "winxp", "10": "win10"}
@@ -30,7 +31,7 @@ INTERACTIVE_LIMIT_S = 1800
 def describe(machine, version):
     """What the machine holds of the package, as a person would look for it."""
     branch = e2e.BRANCH.get(version, "nt5")
-    env = e2e.ENVIRONMENT[branch]
+    env = e2e.spooler_environment(machine, branch)
     state = machine.spooler()
     uninstall = machine.registry_values(e2e.UNINSTALL_KEY)
     autostart = (machine.registry_values(e2e.RUN_KEY) or {}).get("tqvPRINT")
@@ -93,7 +94,7 @@ def headless(machine, options):
         e2e.remove(run, state, shots="remove")
     describe(machine, version)
     if e2e.BRANCH[version] != "nt5" and e2e.PROCESSOR in machine.spooler().processors(
-            e2e.ENVIRONMENT[e2e.BRANCH[version]]):
+            e2e.spooler_environment(machine, e2e.BRANCH[version])):
         print(f"  ({e2e.PROCESSOR} is still listed: Wine's DeletePrintProcessorA reports "
               "success and deletes nothing.)")
     return run
@@ -120,6 +121,8 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--dist", required=True)
     parser.add_argument("--source", required=True)
+    parser.add_argument("--arch", required=True, choices=WINE_ARCHES,
+                        help="the Wine to run, matching the build: 32 or 64 bits")
     options = parser.parse_args()
     for name in ("work", "build", "dist", "source"):
         setattr(options, name, os.path.abspath(getattr(options, name)))
@@ -136,9 +139,10 @@ def main():
     machine = None
     try:
         log("making a fresh Wine prefix (about 10 s)")
-        make_base_prefix(options.work)
+        wine = Wine(options.arch)
+        make_base_prefix(options.work, wine)
         machine = Machine(options.work, "machine", version, options.dist,
-                          os.path.join(options.build, "tools"),
+                          os.path.join(options.build, "tools"), wine,
                           display=os.environ["DISPLAY"] if use_display else None)
         print(f"Windows version: {version}; the package: {options.dist}")
         print("Before the setup:")

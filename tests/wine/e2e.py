@@ -23,7 +23,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import catalog  # noqa: E402
-from wine_machine import Machine, MachineError, log, make_base_prefix  # noqa: E402
+from wine_machine import (WINE_ARCHES, Machine, MachineError, Wine, log,  # noqa: E402
+                          make_base_prefix)
 
 SCENARIO_DEADLINE_S = 150
 
@@ -32,7 +33,7 @@ SCENARIO_DEADLINE_S = 150
 BRANCH = {"win98": "95", "nt351": "nt4", "nt40": "nt4", "win2k": "nt5", "winxp": "nt5"}
 PLATFORM_TAG = {"win98": "95", "nt351": "nt_351", "nt40": "nt_40", "win2k": "W2K",
                 "winxp": "W2K"}
-ENVIRONMENT = {"95": "Windows 4.0", "nt4": "Windows NT x86", "nt5": "Windows NT x86"}
+WINDOWS_95_ENVIRONMENT = "Windows 4.0"
 # Like Windows 10, Wine reports 6.2 to a program whose manifest does not name
 # Windows 10.
 WIN10_SYSTEM_LINE = "Microsoft Windows NT Version - 6.2\r\n"
@@ -127,6 +128,13 @@ class ScenarioFailed(Exception):
     pass
 
 
+def spooler_environment(machine, branch):
+    """Where the setup puts its drivers: the 95 family's environment, or the
+    NT environment native to the machine's Wine ("Windows NT x86" in the
+    32-bit one, "Windows x64" in the 64-bit one)."""
+    return WINDOWS_95_ENVIRONMENT if branch == "95" else machine.runner.nt_environment
+
+
 class Run:
     """One scenario's machine, expectations and findings."""
 
@@ -136,6 +144,7 @@ class Run:
         self.quiet = quiet
         self.version = machine.version
         self.branch = BRANCH.get(machine.version)
+        self.spooler_env = spooler_environment(machine, self.branch)
         self.failures = []
         self.lang_dir = os.path.join(options.source, "resources")
 
@@ -237,7 +246,7 @@ def choice_dialog(run, brand="ravelo", report="", answer=IDC_INSTALL, screenshot
 def expected_report(run, state):
     """The choice dialog's report of what an installation left, built from
     the spooler's lists in the order the spooler gives them."""
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     lines = []
     lines += [f"Installed PrintProcessor {name} found\r\n"
               for name in state.processors(env) if name == PROCESSOR]
@@ -364,11 +373,11 @@ def read_bytes(path):
 
 
 def processor_dir(run, state):
-    return run.machine.host_path(state.directories(ENVIRONMENT[run.branch])["processor_dir"])
+    return run.machine.host_path(state.directories(run.spooler_env)["processor_dir"])
 
 
 def driver_dir(run, state):
-    return run.machine.host_path(state.directories(ENVIRONMENT[run.branch])["driver_dir"])
+    return run.machine.host_path(state.directories(run.spooler_env)["driver_dir"])
 
 
 def placeholder_of(run, name, language):
@@ -381,7 +390,7 @@ def check_installed(run, language, brand="ravelo"):
     """The package is in place: files, uninstaller, registry, spooler."""
     machine = run.machine
     state = machine.spooler()
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     dist = run.options.dist
     tag = PLATFORM_TAG[run.version]
 
@@ -481,7 +490,7 @@ def check_removed(run, state_before_install=None):
     """Everything of the package is gone again (the removal succeeded)."""
     machine = run.machine
     state = machine.spooler()
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     run.equal([p for p in state.printers().values() if p["driver"] in PRODUCT_DRIVERS], [],
               "no printer of the package")
     run.equal(sorted(n for n in state.drivers(env) if n in PRODUCT_DRIVERS), [],
@@ -526,7 +535,7 @@ def fax_server_running(run, expected):
 
 def add_foreign_printer(run):
     """Another vendor's driver and printer, which the setup must leave alone."""
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     state = run.machine.spooler()
     directory = driver_dir(run, state)
     with open(os.path.join(directory, FOREIGN_FILE), "wb") as driver_file:
@@ -541,7 +550,7 @@ def add_foreign_printer(run):
 
 
 def expect_foreign_kept(run, foreign):
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     state = run.machine.spooler()
     run.equal(state.drivers(env).get(FOREIGN_DRIVER), foreign[0], "foreign driver kept")
     run.equal(state.printers().get(FOREIGN_PRINTER), foreign[1], "foreign printer kept")
@@ -643,7 +652,7 @@ def refused_removal(run, state, answers, shots=None, result_shot=None):
     finish(run, process, 0)
     # The printers went first; the drivers stay and so does the entry.
     after = machine.spooler()
-    env = ENVIRONMENT[run.branch]
+    env = run.spooler_env
     run.equal([p for p in after.printers().values() if p["driver"] in PRODUCT_DRIVERS], [],
               "the package's printers deleted before the refusal")
     run.equal(sorted(n for n in after.drivers(env) if n in PRODUCT_DRIVERS),
@@ -852,7 +861,7 @@ def run_scenario(options):
     signal.alarm(SCENARIO_DEADLINE_S)
     try:
         machine = Machine(options.work, options.name, version, options.dist,
-                          os.path.join(options.build, "tools"))
+                          os.path.join(options.build, "tools"), Wine(options.arch))
         log(f"scenario {options.name} on {version}: {function.__doc__.strip().splitlines()[0]}")
         run = Run(machine, options)
         function(run)
@@ -878,6 +887,8 @@ def main():
     sub = parser.add_subparsers(dest="command", required=True)
     prepare = sub.add_parser("prepare")
     prepare.add_argument("--work", required=True)
+    prepare.add_argument("--arch", required=True, choices=WINE_ARCHES,
+                         help="the Wine to run: 32 or 64 bits")
     sub.add_parser("list")
     one_scenario = sub.add_parser("scenario")
     one_scenario.add_argument("name", choices=sorted(SCENARIOS))
@@ -887,6 +898,8 @@ def main():
     one_scenario.add_argument("--source", required=True, help="the source folder")
     one_scenario.add_argument("--screenshots", help="where to save the dialogs as PNG")
     one_scenario.add_argument("--keep", action="store_true", help="keep the prefix")
+    one_scenario.add_argument("--arch", required=True, choices=WINE_ARCHES,
+                              help="the Wine to run, matching the build: 32 or 64 bits")
     options = parser.parse_args()
     for name in ("work", "build", "dist", "source", "screenshots"):
         if getattr(options, name, None):
@@ -899,7 +912,7 @@ def main():
         started = time.monotonic()
         signal.signal(signal.SIGTERM, lambda s, f: sys.exit(1))
         try:
-            make_base_prefix(options.work)
+            make_base_prefix(options.work, Wine(options.arch))
         except (MachineError, OSError) as error:
             log(f"failed: {error}")
             return 1

@@ -17,6 +17,7 @@ import subprocess
 import time
 
 WINE_VERSIONS = ("win98", "nt351", "nt40", "win2k", "winxp", "win10")
+WINE_ARCHES = ("32", "64")
 
 # Names that Wine and the tools use in every prefix.
 SYSTEM_DIR = ("windows", "system32")
@@ -106,11 +107,39 @@ class SharedDisplay:
         pass
 
 
-def wine_environment(prefix, display):
+class Wine:
+    """The Wine of one architecture: "32" runs the 32-bit build through the
+    wine wrapper; "64" the 64-bit build through the 64-bit loader and server
+    themselves, since the wrapper picks the 32-bit loader whenever wine32 is
+    installed. The spooler of a 64-bit Wine, like that of 64-bit Windows,
+    keeps its NT drivers in its own environment."""
+
+    def __init__(self, arch):
+        if arch not in WINE_ARCHES:
+            raise MachineError(f"unknown Wine architecture {arch}")
+        self.arch = arch
+        if arch == "64":
+            self.loader = "/usr/lib/wine/wine64"
+            self.server = "/usr/lib/wine/wineserver64"
+            self.winearch = "win64"
+            self.nt_environment = "Windows x64"
+        else:
+            self.loader = "wine"
+            self.server = "wineserver"
+            self.winearch = "win32"
+            self.nt_environment = "Windows NT x86"
+
+    def command(self, *args):
+        return [self.loader, *args]
+
+
+def wine_environment(wine, prefix, display):
     environment = dict(os.environ)
+    if wine.arch == "64":
+        environment.update({"WINELOADER": wine.loader, "WINESERVER": wine.server})
     environment.update({
         "WINEPREFIX": str(prefix),
-        "WINEARCH": "win32",
+        "WINEARCH": wine.winearch,
         "WINEDEBUG": "-all",
         # No Mono or Gecko: their installers would ask on the display.
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
@@ -122,35 +151,35 @@ def wine_environment(prefix, display):
     return environment
 
 
-def make_base_prefix(work):
+def make_base_prefix(work, wine):
     """The prefix every scenario copies: made once per test run."""
     base = os.path.join(work, "base")
     shutil.rmtree(work, ignore_errors=True)
     # The server needs the prefix folder to exist.
     os.makedirs(base)
     display = Display()
-    environment = wine_environment(base, display.name)
+    environment = wine_environment(wine, base, display.name)
     try:
         started = time.monotonic()
-        _run(["wineserver", f"-p{SERVER_LINGER_S}"], environment, 30, "wineserver -p",
+        _run([wine.server, f"-p{SERVER_LINGER_S}"], environment, 30, "wineserver -p",
              quiet=True)
-        _run(["wineboot", "-i"], environment, 180, "wineboot", quiet=True)
+        _run(wine.command("wineboot", "-i"), environment, 180, "wineboot", quiet=True)
         log(f"wineboot took {time.monotonic() - started:.1f} s")
         # Without a window manager under Xvfb, Wine must place and draw its
         # windows itself.
-        _reg_add(environment, r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+        _reg_add(wine, environment, r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
         # Each scenario puts its own version in place of this one.
-        _reg_add(environment, r"HKCU\Software\Wine", "Version", "winxp")
+        _reg_add(wine, environment, r"HKCU\Software\Wine", "Version", "winxp")
         # Windows runs the spooler service from boot; a fresh Wine prefix has
         # it on demand and stopped. On Windows the setup's scan would start
         # it, since the directory queries fail while it is stopped; Wine's
         # spooler answers them all the same, so the service would stay
         # stopped and the setup's first stop fail (ERROR_SERVICE_NOT_ACTIVE).
-        _reg_add(environment, r"HKLM\System\CurrentControlSet\Services\Spooler", "Start", "2",
-                 "REG_DWORD")
+        _reg_add(wine, environment, r"HKLM\System\CurrentControlSet\Services\Spooler", "Start",
+                 "2", "REG_DWORD")
     finally:
         # The server writes the registry to the prefix as it ends.
-        for command in (["wineserver", "-k"], ["wineserver", "-w"]):
+        for command in ([wine.server, "-k"], [wine.server, "-w"]):
             try:
                 subprocess.run(command, env=environment, timeout=60,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -165,9 +194,9 @@ def make_base_prefix(work):
     return base
 
 
-def _reg_add(environment, key, name, data, kind="REG_SZ"):
-    _run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], environment, 60,
-         f"reg add {key} {name}", quiet=True)
+def _reg_add(wine, environment, key, name, data, kind="REG_SZ"):
+    _run(wine.command("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"), environment,
+         60, f"reg add {key} {name}", quiet=True)
 
 
 def _run(command, environment, timeout, what, cwd=None, quiet=False):
@@ -221,7 +250,7 @@ class Machine:
     """One Windows machine: a copy of the base prefix set to one Windows
     version, with the distribution copied to C:\\install."""
 
-    def __init__(self, work, name, version, dist, tools, display=None):
+    def __init__(self, work, name, version, dist, tools, wine, display=None):
         if version not in WINE_VERSIONS:
             raise MachineError(f"unknown Windows version {version}")
         base = os.path.join(work, "base")
@@ -229,6 +258,7 @@ class Machine:
             raise MachineError(f"no base prefix in {work}: run the prepare step first")
         self.version = version
         self.tools = tools
+        self.runner = wine
         self.root = os.path.join(work, name)
         self.prefix = os.path.join(self.root, "prefix")
         shutil.rmtree(self.root, ignore_errors=True)
@@ -245,7 +275,7 @@ class Machine:
         log(f"prefix {self.prefix} ({version}) ready in {time.monotonic() - started:.1f} s")
         # A person's display, or an Xvfb of our own.
         self.display = SharedDisplay(display) if display else Display()
-        self.environment = wine_environment(self.prefix, self.display.name)
+        self.environment = wine_environment(wine, self.prefix, self.display.name)
         self.processes = []
         try:
             self._boot()
@@ -262,10 +292,10 @@ class Machine:
         # after a pause would boot the services again. It ends by itself 30 s
         # after the last program, should this process die before close();
         # the programs end with the display, which dies with this process.
-        _run(["wineserver", f"-p{SERVER_LINGER_S}"], self.environment, 30, "wineserver -p",
-             quiet=True)
-        _run(["wine", os.path.join(self.tools, "winauto.exe"), "list"], self.environment, 60,
-             "first Wine program", cwd=self.root, quiet=True)
+        _run([self.runner.server, f"-p{SERVER_LINGER_S}"], self.environment, 30,
+             "wineserver -p", quiet=True)
+        _run(self.runner.command(os.path.join(self.tools, "winauto.exe"), "list"),
+             self.environment, 60, "first Wine program", cwd=self.root, quiet=True)
 
     def _set_version(self, version):
         path = os.path.join(self.prefix, "user.reg")
@@ -294,7 +324,7 @@ class Machine:
 
     def start(self, program, args=(), cwd=None, what=None):
         """Starts a Windows program (a path in the prefix or on the host)."""
-        process = subprocess.Popen(["wine", program, *args], env=self.environment,
+        process = subprocess.Popen(self.runner.command(program, *args), env=self.environment,
                                    cwd=cwd or self.install_dir, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         started = SetupProcess(process, what or os.path.basename(program))
@@ -305,7 +335,7 @@ class Machine:
         return self.start(program, cwd=cwd, what=program)
 
     def run_tool(self, name, args, timeout):
-        command = ["wine", os.path.join(self.tools, name), *args]
+        command = self.runner.command(os.path.join(self.tools, name), *args)
         try:
             result = subprocess.run(command, env=self.environment, cwd=self.root,
                                     stdin=subprocess.DEVNULL, capture_output=True,
@@ -326,7 +356,7 @@ class Machine:
         return events
 
     def wine(self, args, timeout=60):
-        return subprocess.run(["wine", *args], env=self.environment, cwd=self.root,
+        return subprocess.run(self.runner.command(*args), env=self.environment, cwd=self.root,
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
 
     # What the machine holds ------------------------------------------------
@@ -360,7 +390,7 @@ class Machine:
         """Ends every program, the Wine server and the display."""
         for process in self.processes:
             process.kill()
-        for command in (["wineserver", "-k"], ["wineserver", "-w"]):
+        for command in ([self.runner.server, "-k"], [self.runner.server, "-w"]):
             try:
                 subprocess.run(command, env=self.environment, timeout=30,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
