@@ -72,6 +72,7 @@ std::string text_mode_view(const std::string &bytes)
 ssize_t stream_read(void *cookie, char *buffer, size_t size)
 {
     Stream *stream = static_cast<Stream *>(cookie);
+    the_machine().progress++;
     size_t left = stream->data.size() - stream->position;
     size_t count = size < left ? size : left;
     std::memcpy(buffer, stream->data.data() + stream->position, count);
@@ -82,6 +83,7 @@ ssize_t stream_read(void *cookie, char *buffer, size_t size)
 ssize_t stream_write(void *cookie, const char *buffer, size_t size)
 {
     Stream *stream = static_cast<Stream *>(cookie);
+    the_machine().progress++;
     for (size_t i = 0; i < size; i++) {
         if (stream->text && buffer[i] == '\n')
             std::fputc('\r', stream->out);

@@ -146,6 +146,7 @@ Call::Call(const char *function, std::string arguments)
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     int nth = ++m.calls[function];
+    m.progress++;
     for (const Fault &fault : m.faults) {
         if (fault.function != function)
             continue;

@@ -80,6 +80,9 @@ struct Machine {
     MachineSetup setup;
     std::string root; // host folder that holds the drives
     std::atomic<unsigned long long> clock_ms{0};
+    // Calls and stream transfers made so far: a modal loop whose machine
+    // makes none for a while is taken for stuck.
+    std::atomic<unsigned long long> progress{0};
     bool journal_enabled = true;
     std::vector<CallRecord> journal;
     std::map<std::string, int> calls; // per function, counted from boot

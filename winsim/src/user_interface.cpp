@@ -322,17 +322,28 @@ void destroy_dialog(Machine &m, HWND dialog)
     ui().dialogs.erase(dialog);
 }
 
-// The modal loop: waits (real time) until EndDialog, from whatever thread.
-// A dialog that never ends is a script failure and gives -1, so that a test
-// cannot hang.
+// The modal loop: waits until EndDialog, from whatever thread. A dialog that
+// never ends is a script failure and gives -1, so that a test cannot hang.
+// The machine is taken for stuck when a whole dialog timeout passes without a
+// call or a stream transfer on it (a deadlock), or when its clock runs a day
+// past the dialog's opening (a loop that polls for ever); a slow or loaded
+// host only makes the wait longer.
 INT_PTR modal_loop(Machine &m, HWND dialog)
 {
+    const unsigned long long stuck_after_ms = 24ull * 60 * 60 * 1000;
     std::unique_lock<std::recursive_mutex> hold(m.lock);
-    auto deadline = std::chrono::steady_clock::now() + ui().dialog_timeout;
-    bool ended = ui().dialog_ended.wait_until(hold, deadline, [dialog] {
+    const unsigned long long opened_ms = m.clock_ms.load();
+    auto closed = [dialog] {
         OpenDialog *open = open_dialog(dialog);
         return open == nullptr || open->ended;
-    });
+    };
+    bool ended;
+    for (;;) {
+        unsigned long long progress = m.progress.load();
+        ended = ui().dialog_ended.wait_for(hold, ui().dialog_timeout, closed);
+        if (ended || m.progress.load() == progress || m.clock_ms.load() - opened_ms > stuck_after_ms)
+            break;
+    }
     OpenDialog *open = open_dialog(dialog);
     INT_PTR result = open != nullptr ? open->result : -1;
     if (!ended) {

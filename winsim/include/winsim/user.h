@@ -112,8 +112,10 @@ void clear_script_failures();
 std::vector<MessageBoxSeen> message_boxes_shown();
 // Whether the user agreed to restart Windows.
 bool reboot_requested();
-// How long (real time) a dialog may stay open before it counts as never
-// ending: the call then returns -1. 10 seconds after boot.
+// How long (real time) a dialog may stay open while its machine makes no
+// call and moves no stream byte before it counts as never ending: the call
+// then returns -1. 10 seconds after boot. A machine whose clock runs a day
+// past the dialog's opening counts as stuck too.
 void set_dialog_timeout(std::chrono::milliseconds timeout);
 
 // Every text set on a control of the program's dialogs (SetDlgItemTextA,
