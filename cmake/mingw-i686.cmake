@@ -1,12 +1,3 @@
-# Cross build for 32-bit Windows with MinGW-w64 (win32 thread model).
-# The posix thread model links winpthread, which imports functions that
-# Windows 95 and NT 4 do not have, so the -win32 compilers are used here.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Cross build of the program that ships: 32-bit Windows.
+set(MINGW_TARGET i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

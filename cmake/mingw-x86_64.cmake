@@ -1,13 +1,5 @@
-# Cross build for 64-bit Windows with MinGW-w64 (win32 thread model): the
-# same sources as the 32-bit program, built to run in a 64-bit Wine on a
-# machine that cannot execute 32-bit code. A test vehicle; the program that
-# ships is the 32-bit one.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Cross build of the same sources for 64-bit Windows, to run in a 64-bit Wine
+# on a machine that cannot execute 32-bit code. A test vehicle; the program
+# that ships is the 32-bit one.
+set(MINGW_TARGET x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
