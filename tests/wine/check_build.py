@@ -4,16 +4,20 @@
     check_build.py imports --exe setup.exe --objdump OBJDUMP --allowed LIST
     check_build.py size --exe setup.exe --limit BYTES
     check_build.py dist --dist DIR --source DIR --faxsrv faxsrv.exe
+    check_build.py reproducible --exe setup.exe --source DIR --work DIR
 
 imports: every DLL and function in the import table must be in the list
 (tools/setup_imports.txt), and none may be one that Windows 95 or NT 4
 lacks. size: the program stays within its budget. dist: the distribution
 folder holds the setup, the three language files and, for each file of the
-payload, the built fax server or a placeholder that says so."""
+payload, the built fax server or a placeholder that says so. reproducible:
+a second build of the same sources with the windows preset in another
+folder gives the same bytes."""
 
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -126,6 +130,28 @@ def check_dist(options):
     return failures
 
 
+def check_reproducible(options):
+    second = os.path.join(options.work, "second-build")
+    shutil.rmtree(second, ignore_errors=True)
+    for command in (["cmake", "--preset", "windows", "-B", second],
+                    ["cmake", "--build", second, "--target", "setup", "-j2"]):
+        built = subprocess.run(command, cwd=options.source, capture_output=True, timeout=900)
+        if built.returncode != 0:
+            return [f"{' '.join(command)} failed:\n"
+                    + (built.stdout + built.stderr).decode(errors="replace")[-3000:]]
+    with open(options.exe, "rb") as first_exe, \
+            open(os.path.join(second, "setup.exe"), "rb") as second_exe:
+        first, again = first_exe.read(), second_exe.read()
+    differing = [i for i in range(min(len(first), len(again))) if first[i] != again[i]]
+    print(f"{options.exe} and {second}/setup.exe: {len(first)} and {len(again)} bytes, "
+          f"{len(differing)} differing")
+    if len(first) != len(again) or differing:
+        offsets = ", ".join(hex(i) for i in differing[:8])
+        return [f"the second build differs (sizes {len(first)}/{len(again)}, at {offsets})"]
+    shutil.rmtree(second, ignore_errors=True)
+    return []
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -141,8 +167,13 @@ def main():
     dist.add_argument("--dist", required=True)
     dist.add_argument("--source", required=True)
     dist.add_argument("--faxsrv", required=True)
+    reproducible = sub.add_parser("reproducible")
+    reproducible.add_argument("--exe", required=True)
+    reproducible.add_argument("--source", required=True)
+    reproducible.add_argument("--work", required=True, help="where the second build goes")
     options = parser.parse_args()
-    check = {"imports": check_imports, "size": check_size, "dist": check_dist}[options.command]
+    check = {"imports": check_imports, "size": check_size, "dist": check_dist,
+             "reproducible": check_reproducible}[options.command]
     failures = check(options)
     for failure in failures:
         print(f"FAIL {failure}")
