@@ -5,6 +5,7 @@
     check_build.py size --exe setup.exe --limit BYTES
     check_build.py dist --dist DIR --source DIR --faxsrv faxsrv.exe
     check_build.py reproducible --exe setup.exe --source DIR --work DIR
+    check_build.py payload --dist DIR --source DIR --work DIR
 
 imports: every DLL and function in the import table must be in the list
 (tools/setup_imports.txt), and none may be one that Windows 95 or NT 4
@@ -12,7 +13,9 @@ lacks. size: the program stays within its budget. dist: the distribution
 folder holds the setup, the three language files and, for each file of the
 payload, the built fax server or a placeholder that says so. reproducible:
 a second build of the same sources with the windows preset in another
-folder gives the same bytes."""
+folder gives the same bytes. payload: the distribution assembled from a
+packager's payload folder names each missing file, warns on each file no INF
+takes, and otherwise ships the packager's bytes."""
 
 import argparse
 import os
@@ -152,6 +155,56 @@ def check_reproducible(options):
     return []
 
 
+def assemble(options, payload, target):
+    """Runs the build's assembly step on a payload folder."""
+    return subprocess.run(
+        ["cmake", f"-DDIST_DIR={target}", f"-DSOURCE_DIR={options.source}",
+         f"-DSETUP_PATH={os.path.join(options.dist, 'setup.exe')}",
+         f"-DFAXSRV_PATH={os.path.join(options.dist, 'W2K', 'faxsrv.exe')}",
+         f"-DPAYLOAD_DIR={payload}", "-P", os.path.join(options.source, "cmake", "dist.cmake")],
+        capture_output=True, timeout=120)
+
+
+def check_payload(options):
+    payload = os.path.join(options.work, "payload")
+    target = os.path.join(options.work, "payload-dist")
+    shutil.rmtree(payload, ignore_errors=True)
+    for platform in ("95", "nt_351", "nt_40", "W2K"):
+        shutil.copytree(os.path.join(options.dist, platform), os.path.join(payload, platform))
+    missing = ("nt_40/ger/rasdd.dll", "W2K/tqvprint.dll")
+    for path in missing:
+        os.remove(os.path.join(payload, path))
+    with open(os.path.join(payload, "W2K", "readme.txt"), "w") as extra:
+        extra.write("no INF takes this\n")
+    failures = []
+    refused = assemble(options, payload, target)
+    output = (refused.stdout + refused.stderr).decode(errors="replace")
+    if refused.returncode == 0:
+        failures.append("a payload without two files was assembled")
+    failures += [f"the refusal does not name {path}" for path in missing if path not in output]
+    if "no INF of the setup takes W2K/readme.txt" not in output:
+        failures.append("no warning for W2K/readme.txt")
+    for path in missing:
+        with open(os.path.join(payload, path), "wb") as real:
+            real.write(f"the packager's {path}".encode())
+    assembled = assemble(options, payload, target)
+    if assembled.returncode != 0:
+        failures.append("the complete payload was refused: "
+                        + (assembled.stdout + assembled.stderr).decode(errors="replace")[-2000:])
+    else:
+        for path in missing:
+            with open(os.path.join(target, path), "rb") as shipped:
+                if shipped.read() != f"the packager's {path}".encode():
+                    failures.append(f"{path} is not the packager's file")
+        if os.path.exists(os.path.join(target, "W2K", "readme.txt")):
+            failures.append("a file no INF takes was shipped")
+    print(f"payload: refused with {refused.returncode}, then assembled with "
+          f"{assembled.returncode}")
+    shutil.rmtree(payload, ignore_errors=True)
+    shutil.rmtree(target, ignore_errors=True)
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -171,9 +224,13 @@ def main():
     reproducible.add_argument("--exe", required=True)
     reproducible.add_argument("--source", required=True)
     reproducible.add_argument("--work", required=True, help="where the second build goes")
+    payload = sub.add_parser("payload")
+    payload.add_argument("--dist", required=True)
+    payload.add_argument("--source", required=True)
+    payload.add_argument("--work", required=True, help="where the payload is laid out")
     options = parser.parse_args()
     check = {"imports": check_imports, "size": check_size, "dist": check_dist,
-             "reproducible": check_reproducible}[options.command]
+             "reproducible": check_reproducible, "payload": check_payload}[options.command]
     failures = check(options)
     for failure in failures:
         print(f"FAIL {failure}")
