@@ -7,6 +7,7 @@
 #include "catalog/string_table.h"
 #include "resources/resource.h"
 #include "setup/install_steps.h"
+#include "setup/scan.h"
 
 #include <functional>
 
@@ -28,6 +29,14 @@ const std::string INF_DIRECTORIES =
     lines({"Provider=Norvane", "[Install_Printer]", "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files",
            "[DestinationDirs]", "Printer_Files=78000", "PrintProc_Files=78001", "Driver_Files=78002",
            "[Printer_Files]"});
+
+// A handle or pointer as the journal writes it.
+std::string pointer_text(const void *pointer)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
 
 class Installation : public MachineTest {
   protected:
@@ -109,6 +118,17 @@ TEST_F(Installation, TheInfOfEachBranchListsItsFilesAndSources)
         ASSERT_EQ(1u, infs.size()) << c.version.name;
         EXPECT_EQ(c.inf, infs[0]) << c.version.name;
         EXPECT_EQ(c.line_count, (size_t)std::count(infs[0].begin(), infs[0].end(), '\n'));
+        // Installed from the program's folder with every install operation and
+        // the copy flags; the copy prompts belong to the progress dialog.
+        std::vector<std::string> installs = call_arguments("SetupInstallFromInfSectionA");
+        ASSERT_EQ(1u, installs.size()) << c.version.name;
+        EXPECT_EQ(0u, installs[0].find(pointer_text(progress_dialog) + ", ")) << installs[0];
+        EXPECT_NE(std::string::npos,
+                  installs[0].find(", \"Install_Printer\", 0x7ff, " + pointer_text(nullptr) +
+                                   ", \"D:\", 0x6220, "))
+            << installs[0];
+        EXPECT_EQ(std::vector<std::string>{pointer_text(progress_dialog)},
+                  call_arguments("SetupInitDefaultQueueCallback"));
         // The temporary file is gone.
         expect_no_temporary_inf();
     }
@@ -156,23 +176,30 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
 
 TEST_F(Installation, DriverRecordsFollowTheBranch)
 {
+    // Whole DRIVER_INFO_3 records as passed, NULL members apart from empty ones.
     struct {
         winsim::Version version;
-        DWORD fax_version;
-        const char *driver_path;
-        const char *data_file;
-        const char *help_file;
-        std::vector<std::string> fax_dependents;
-        std::vector<std::string> telex_dependents;
+        std::vector<std::string> records;
     } cases[] = {
-        {winsim::windows_98, 0, "ravelo.drv", "ravelo.drv", "", {"ravelo.DRV"}, {"ravtlx.DRV"}},
-        {winsim::windows_nt_40, 2, "rasdd.dll", "ravelo.dll", "rasddui.hlp",
-         {"ravelo.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"},
-         {"ravtlx.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"}},
-        {winsim::windows_2000, 0, "unidrv.dll", "ravelo.gpd", "unidrv.hlp",
-         {"ravelo.dll", "unidrv.dll", "unidrvui.dll", "unires.dll", "unidrv.hlp", "stdnames.gpd"},
-         {"ravtlx.ini", "tty.dll", "ttyres.dll", "ttyui.dll", "ttyui.hlp", "unires.dll",
-          "stdnames.gpd"}},
+        {winsim::windows_98,
+         {"NULL, 3, {0, \"Ravelo Printer Driver\", \"Windows 4.0\", \"ravelo.drv\", \"ravelo.drv\", "
+          "\"ravelo.drv\", NULL, [ravelo.DRV], NULL, \"RAW\"}",
+          "NULL, 3, {0, \"Ravelo Telex Driver\", \"Windows 4.0\", \"ravtlx.drv\", \"ravtlx.drv\", "
+          "\"ravtlx.drv\", NULL, [ravtlx.DRV], NULL, \"RAW\"}"}},
+        {winsim::windows_nt_40,
+         {"NULL, 3, {2, \"Ravelo Printer Driver\", \"Windows NT x86\", \"rasdd.dll\", \"ravelo.dll\", "
+          "\"rasddui.dll\", \"rasddui.hlp\", [ravelo.dll RASDD.DLL RASDDUI.DLL RASDDUI.HLP], NULL, "
+          "\"RAW\"}",
+          "NULL, 3, {2, \"Ravelo Telex Driver\", \"Windows NT x86\", \"rasdd.dll\", \"ravtlx.dll\", "
+          "\"rasddui.dll\", \"rasddui.hlp\", [ravtlx.dll RASDD.DLL RASDDUI.DLL RASDDUI.HLP], NULL, "
+          "\"RAW\"}"}},
+        {winsim::windows_2000,
+         {"NULL, 3, {0, \"Ravelo Printer Driver\", \"Windows NT x86\", \"unidrv.dll\", \"ravelo.gpd\", "
+          "\"unidrvui.dll\", \"unidrv.hlp\", [ravelo.dll unidrv.dll unidrvui.dll unires.dll "
+          "unidrv.hlp stdnames.gpd], NULL, \"RAW\"}",
+          "NULL, 3, {0, \"Ravelo Telex Driver\", \"Windows NT x86\", \"unidrv.dll\", \"ravtlx.gpd\", "
+          "\"unidrvui.dll\", \"unidrv.hlp\", [ravtlx.ini tty.dll ttyres.dll ttyui.dll ttyui.hlp "
+          "unires.dll stdnames.gpd], NULL, \"RAW\"}"}},
     };
     for (const auto &c : cases) {
         boot_version(c.version);
@@ -180,19 +207,12 @@ TEST_F(Installation, DriverRecordsFollowTheBranch)
 
         EXPECT_EQ(1, install(nullptr)) << c.version.name;
 
+        EXPECT_EQ(c.records, call_arguments("AddPrinterDriverA")) << c.version.name;
         std::string environment = family_95() ? "Windows 4.0" : "Windows NT x86";
         std::vector<winsim::DriverSetup> drivers = winsim::printer_drivers(environment);
         ASSERT_EQ(2u, drivers.size()) << c.version.name;
-        const winsim::DriverSetup &fax = drivers[0].name == "Ravelo Printer Driver" ? drivers[0] : drivers[1];
-        const winsim::DriverSetup &telex = &fax == &drivers[0] ? drivers[1] : drivers[0];
-        EXPECT_EQ(c.fax_version, fax.version) << c.version.name;
-        EXPECT_EQ(c.fax_version, telex.version) << c.version.name;
-        EXPECT_EQ(c.driver_path, fax.driver_path) << c.version.name;
-        EXPECT_EQ(c.data_file, fax.data_file) << c.version.name;
-        EXPECT_EQ(c.help_file, fax.help_file) << c.version.name;
-        EXPECT_EQ(c.fax_dependents, fax.dependent_files) << c.version.name;
-        EXPECT_EQ(c.telex_dependents, telex.dependent_files) << c.version.name;
-        EXPECT_EQ("RAW", fax.default_datatype);
+        EXPECT_EQ("Ravelo Printer Driver", drivers[0].name);
+        EXPECT_EQ("Ravelo Telex Driver", drivers[1].name);
     }
 }
 
@@ -303,6 +323,49 @@ TEST_F(Installation, TheFaxPartMayFailWhileTheStepSucceeds)
     ASSERT_EQ(1u, winsim::printers().size());
     EXPECT_EQ("Ravelo Telex Driver", winsim::printers()[0].name);
     EXPECT_EQ(0u, result_text.find("Ravelo Printer driver "));
+}
+
+TEST_F(Installation, ARefusedTelexPrinterFailsTheDriverStep)
+{
+    boot_version(winsim::windows_xp);
+    // The fax printer is the first added, the telex printer the second.
+    winsim::fail_call("AddPrinterA", 2, ERROR_ACCESS_DENIED);
+    std::string printer_error;
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text, [&] {
+        expect_result(&printer_error);
+        one_box(IDABORT, &boxes)();
+    }));
+
+    EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), printer_error);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find("The printer drivers could not be installed.\r\n")) << boxes[0];
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+    ASSERT_EQ(1u, winsim::printers().size());
+    EXPECT_EQ("Ravelo Printer Driver", winsim::printers()[0].name);
+}
+
+TEST_F(Installation, The95FamilyPassesOverARefusedProcessorOnlyWhenTheScanFoundIt)
+{
+    for (bool found : {true, false}) {
+        boot_version(winsim::windows_98);
+        reset_setup_state();
+        for (const char *name : {"ravelo.drv", "ravtlx.drv"})
+            winsim::put_file(driver_directory() + "\\" + name, "payload");
+        winsim::add_port("NUL:");
+        if (found)
+            winsim::add_print_processor("Windows 4.0", "tqvprint", "tqvprint.dll");
+        ASSERT_EQ(1, scan_platform());
+        winsim::fail_call("AddPrintProcessorA", 1, ERROR_ACCESS_DENIED);
+        last_error = 0;
+
+        EXPECT_EQ(found ? 1 : 0, install_driver_step()) << found;
+
+        EXPECT_EQ(found ? 0u : (DWORD)ERROR_ACCESS_DENIED, last_error);
+        EXPECT_EQ(found ? 3u : 0u, winsim::printers().size()) << found;
+    }
 }
 
 namespace {
