@@ -15,6 +15,11 @@ namespace {
 
 const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
 const char RUN_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// PRINTER_ATTRIBUTE_DIRECT | RAW_ONLY on the NT family, DEFAULT on the 95
+// family; the merge printer keeps what it was added with.
+const DWORD ATTRIBUTES_NT = 0x1002;
+const DWORD ATTRIBUTES_95 = 0x4;
+const DWORD ATTRIBUTES_MERGE = 0;
 
 std::string lines(std::initializer_list<const char *> text)
 {
@@ -144,8 +149,10 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
 
         EXPECT_EQ(1, install(&result_text)) << version.name;
 
-        EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"))
-            << version.name << ": " << result_text;
+        EXPECT_EQ("Ravelo Printer driver \r\n\r\nhas been installed successfully.\r\n\r\n"
+                  "Please restart Windows so that the changes take effect.",
+                  result_text)
+            << version.name;
         EXPECT_TRUE(winsim::file_present(system("faxsrv.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
@@ -166,7 +173,7 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
             EXPECT_EQ("NUL:", printer.port);
             EXPECT_EQ("tqvprint", printer.print_processor);
             EXPECT_EQ("RAW", printer.datatype);
-            EXPECT_EQ(0x1002u, printer.attributes & 0x1002u) << printer.name;
+            EXPECT_EQ(ATTRIBUTES_NT, printer.attributes) << printer.name;
         }
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
         EXPECT_TRUE(winsim::ports().end() !=
@@ -223,25 +230,52 @@ TEST_F(Installation, The95FamilyGetsThreePrintersNoServerAndWaitsForThePort)
 
     EXPECT_EQ(1, install(&result_text));
 
-    EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"));
+    EXPECT_EQ("Ravelo Printer driver \r\n\r\nhas been installed successfully.\r\n\r\n"
+              "Please restart Windows before you use the new printer drivers.",
+              result_text);
     std::vector<winsim::PrinterSetup> printers = winsim::printers();
     ASSERT_EQ(3u, printers.size());
     for (const winsim::PrinterSetup &printer : printers) {
-        if (printer.name == "Ravelo Merge Driver") {
-            EXPECT_EQ("FILE:", printer.port);
-            EXPECT_EQ("Ravelo Printer Driver", printer.driver);
-            EXPECT_EQ(0u, printer.attributes);
-        } else {
-            EXPECT_EQ(0x4u, printer.attributes & 0x4u) << printer.name;
-        }
+        bool merge = printer.name == "Ravelo Merge Driver";
+        EXPECT_EQ(merge ? "FILE:" : "NUL:", printer.port) << printer.name;
+        EXPECT_EQ(merge ? ATTRIBUTES_MERGE : ATTRIBUTES_95, printer.attributes) << printer.name;
     }
+    EXPECT_EQ("Ravelo Merge Driver", printers[1].name);
+    EXPECT_EQ("Ravelo Printer Driver", printers[1].driver);
     EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value());
     EXPECT_TRUE(winsim::started_processes().empty());
-    std::vector<std::string> statuses = status_history();
-    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "Waiting for the printer port..."));
-    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "The printer port has been installed."));
-    for (const char *nt_only : {"Stopping the print spooler...", "Starting the print spooler..."})
-        EXPECT_EQ(statuses.end(), std::find(statuses.begin(), statuses.end(), nt_only)) << nt_only;
+    // The new port is listed 500 ms after boot: looked for every 250 ms.
+    EXPECT_EQ((std::vector<std::string>{
+                  "Initialising the setup...", "Removing the earlier printer drivers...",
+                  "Installing the files...", "Installing the printer port...",
+                  "Waiting for the printer port...", "The printer port has been installed.",
+                  "Copying files...", "Copy setup.exe ...", "Registering the uninstall program...",
+                  "Writing the program name...", "Writing the uninstall command...",
+                  "Installing the printer drivers..."}),
+              status_history());
+    EXPECT_EQ((std::vector<std::string>{"250", "250"}), call_arguments("Sleep"));
+}
+
+TEST_F(Installation, OverAnEarlierInstallationTheStatusLineFollowsEveryStep)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+
+    EXPECT_EQ(1, install(nullptr));
+
+    // The port is there already; the spooler is stopped and started by the
+    // removal and again around the files.
+    EXPECT_EQ((std::vector<std::string>{
+                  "Initialising the setup...", "Removing the earlier printer drivers...",
+                  "Closing the fax server...", "Stopping the print spooler...",
+                  "Starting the print spooler...", "Stopping the print spooler...",
+                  "Installing the files...", "Copying files...", "Copy setup.exe ...",
+                  "Registering the uninstall program...", "Writing the program name...",
+                  "Writing the uninstall command...", "Starting the fax server...",
+                  "Starting the print spooler...", "Installing the printer drivers..."}),
+              status_history());
+    EXPECT_EQ(2u, winsim::printers().size());
 }
 
 TEST_F(Installation, TheSorvikVariantNamesItselfInTheEntryAndTheMessageFile)
