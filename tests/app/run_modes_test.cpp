@@ -36,6 +36,16 @@ TEST_F(RunModes, ACancelledLanguageChoiceEndsWithZeroAfterTheRestartOffer)
     EXPECT_FALSE(winsim::reboot_requested());
 }
 
+TEST_F(RunModes, ALanguageDialogThatCannotBeShownEndsWithZero)
+{
+    winsim::fail_call("DialogBoxParamA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    expect_reboot(false);
+
+    EXPECT_EQ(0, run_setup());
+
+    EXPECT_EQ(1, winsim::call_count("DialogBoxParamA"));
+}
+
 TEST_F(RunModes, ACancelledChoiceEndsWithOneAndNoResult)
 {
     expect_language(IDC_ENGLISH);

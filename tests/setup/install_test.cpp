@@ -119,6 +119,9 @@ TEST_F(Installation, TheInfOfEachBranchListsItsFilesAndSources)
 
         EXPECT_EQ(1, run_setup()) << c.version.name;
 
+        std::vector<std::string> opened = call_arguments("SetupOpenInfFileA");
+        ASSERT_EQ(1u, opened.size());
+        EXPECT_EQ(0u, opened[0].find("\"" + winsim::machine().temp_dir + "\\INS")) << opened[0];
         std::vector<std::string> infs = winsim::opened_inf_texts();
         ASSERT_EQ(1u, infs.size()) << c.version.name;
         EXPECT_EQ(c.inf, infs[0]) << c.version.name;
@@ -359,6 +362,25 @@ TEST_F(Installation, TheFaxPartMayFailWhileTheStepSucceeds)
     EXPECT_EQ(0u, result_text.find("Ravelo Printer driver "));
 }
 
+TEST_F(Installation, TheRemovalsSpoolerQuestionCarriesTheInstallationsTitle)
+{
+    boot_version(winsim::windows_xp);
+    // The first start is the removal's restart of the spooler.
+    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_DEPENDENCY_FAIL);
+    winsim::MessageBoxSeen seen{};
+
+    EXPECT_EQ(1, install(nullptr, [&seen] {
+        winsim::expect_message_box([&seen](const winsim::MessageBoxSeen &box) {
+            seen = box;
+            return IDRETRY;
+        });
+    }));
+
+    EXPECT_EQ("The print spooler could not be started.\r\n" + system_text(ERROR_SERVICE_DEPENDENCY_FAIL),
+              seen.text);
+    EXPECT_EQ("Ravelo Printer Driver Setup install Version 3.0", seen.title);
+}
+
 TEST_F(Installation, ARefusedTelexPrinterFailsTheDriverStep)
 {
     boot_version(winsim::windows_xp);
@@ -540,12 +562,15 @@ TEST_F(Installation, ATemporaryInfHeldOpenForAMomentIsStillDeleted)
     int inf_deletion = winsim::call_count("_unlink");
     boot_version(winsim::windows_xp);
     reset_setup_state();
-    // A scanner holds it at the first attempt.
-    winsim::fail_call("_unlink", inf_deletion, ERROR_SHARING_VIOLATION);
+    // A scanner holds it at the first four of five attempts.
+    for (int attempt = 0; attempt < 4; attempt++)
+        winsim::fail_call("_unlink", inf_deletion + attempt, ERROR_SHARING_VIOLATION);
 
     EXPECT_EQ(1, install(nullptr));
 
-    EXPECT_EQ(inf_deletion + 1, winsim::call_count("_unlink"));
+    EXPECT_EQ(inf_deletion + 4, winsim::call_count("_unlink"));
+    std::vector<std::string> sleeps = call_arguments("Sleep");
+    EXPECT_EQ(4, std::count(sleeps.begin(), sleeps.end(), "200"));
     expect_no_temporary_inf();
 }
 
