@@ -110,6 +110,37 @@ TEST_F(SpoolerService, AChainOfDependentsIsRecordedFlatDeepestFirstAndStartedInR
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name)) << name;
 }
 
+TEST_F(SpoolerService, ADependentStillStoppingIsRecordedAgainUnderWhatItNeeds)
+{
+    // The one way to a nested record: a failed status query ends the wait
+    // for "FaxClient", which, still stopping, counts as active when "Fax"
+    // lists its own dependents; its second stop request is refused.
+    winsim::add_service({"Fax", {"Spooler"}});
+    winsim::add_service({"FaxClient", {"Fax"}, true, 2500, 0});
+    winsim::fail_call("QueryServiceStatus", 1, ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(0, stop_spooler());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_CANNOT_ACCEPT_CTRL, last_error);
+    std::vector<std::string> recorded;
+    for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next) {
+        recorded.push_back(node->name);
+        for (ServiceNode *nested = node->dependents; nested != nullptr; nested = nested->next)
+            recorded.push_back(std::string(node->name) + "/" + nested->name);
+    }
+    EXPECT_EQ((std::vector<std::string>{"FaxClient", "Fax", "Fax/FaxClient"}), recorded);
+
+    // The start reaches the nested "FaxClient" right after "Fax"; a service
+    // still stopping counts as started and never comes to run.
+    EXPECT_EQ(0, start_spooler());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, last_error);
+    EXPECT_EQ(60u, sleeps().size());
+    // Stopped by now, it is started by the next start, which uses up the record.
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ(log_of({"stop FaxClient", "start FaxClient"}), winsim::service_log());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("FaxClient"));
+    EXPECT_EQ(nullptr, spooler_service_list->dependents);
+}
+
 TEST_F(SpoolerService, AFailedStatusQueryEndsThePollAndTheStopGoesOn)
 {
     winsim::add_service({"Fax", {"Spooler"}});
