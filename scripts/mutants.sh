@@ -23,7 +23,7 @@ ui/dialog_procs.cpp @@ s/action = processor_installed ? ACTION_REMOVE : ACTION_N
 ui/dialog_procs.cpp @@ s/LOWORD(wparam) == IDOK ? 1 : 0/1/ @@ Cancel of the language dialog goes on
 ui/error_boxes.cpp @@ s/"Error %lu"/"Error %lx"/ @@ fallback text of an unknown code
 ui/status_line.cpp @@ s/lookup_text(key, key)/key/ @@ status line shows keys, not texts
-catalog/text_format.cpp @@ s/text\[1\] == 's' \&\& !argument_used/text[1] == 's'/ @@ second %s of a catalog text filled
+catalog/text_format.cpp @@ s/argument_used = 1;/argument_used = 0;/ @@ second %s of a catalog text filled
 catalog/language_file.cpp @@ s/store_byte(reader, '\\t');/store_byte(reader, ' ');/ @@ tab escape
 catalog/language_file.cpp @@ s/line\[pos\] == ';'/line[pos] == '#'/ @@ comment character
 catalog/language_file.cpp @@ s/strcpy(node->entry->value, entry->value);/;/ @@ a repeated key keeps its first value
