@@ -62,6 +62,19 @@ setup/steps.cpp @@ s/family_95 ? "SetupOk95" : "SetupOk"/family_95 ? "SetupOk" :
 setup/steps.cpp @@ /"SetupCantStartSpooler", install) != IDRETRY/{n;s/return 0;/return 1;/} @@ unanswered restart counts as done
 setup/install_worker.cpp @@ s/if (spooler_stopped)/if (0)/ @@ spooler left stopped after an abort
 setup/platform.cpp @@ s/{5, "W2K"}/{5, "W2k"}/ @@ platform tag
+app/setup_state.cpp @@ s/language_code = "ger"/language_code = "eng"/ @@ start language code
+app/setup_state.cpp @@ s/^DWORD scan_port_index;/DWORD scan_port_index = 1;/ @@ start value of the port index
+app/entry_point.cpp @@ s/del \\"%s/erase \\"%s/ @@ self-deletion command
+ui/error_boxes.cpp @@ s/MB_ICONERROR/MB_ICONWARNING/ @@ icon of the error box
+ui/window_title.cpp @@ s/" Version 3.0"/" Version 3.1"/ @@ window title version
+catalog/string_table.cpp @@ s/return \*x < \*y ? -1 : 1;/return *x < *y ? 1 : -1;/ @@ order of the string table
+system/spooler_service.cpp @@ s/"kxprnwnd_%s"/"kxprnwnd%s"/ @@ print window class
+system/spooler_service.cpp @@ s/SendMessageA(window, WM_CLOSE/PostMessageA(window, WM_CLOSE/ @@ print window closed without waiting
+system/files.cpp @@ s/out = fopen(destination_path, "w");/out = fopen(destination_path, "a");/ @@ settings copy appended to an old one
+setup/driver_registration.cpp @@ s/"Ravelo Merge Driver"/"Ravelo Merge Printer"/ @@ merge printer name
+setup/install_files.cpp @@ s/FAX_SERVER_CREATION_FLAGS = 0x04000020/FAX_SERVER_CREATION_FLAGS = 0x00000020/ @@ fax server creation flags
+setup/install_files.cpp @@ s/(DWORD)strlen(text) + 1/(DWORD)strlen(text)/ @@ registry text size without NUL
+setup/removal.cpp @@ s/"ravtlx95"/"ravtlx96"/ @@ bitmap package file
 LIST
 )
 
