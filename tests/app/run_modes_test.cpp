@@ -36,6 +36,16 @@ TEST_F(RunModes, ACancelledLanguageChoiceEndsWithZeroAfterTheRestartOffer)
     EXPECT_FALSE(winsim::reboot_requested());
 }
 
+TEST_F(RunModes, ALanguageDialogThatCannotBeShownEndsWithZero)
+{
+    winsim::fail_call("DialogBoxParamA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    expect_reboot(false);
+
+    EXPECT_EQ(0, run_setup());
+
+    EXPECT_EQ(1, winsim::call_count("DialogBoxParamA"));
+}
+
 TEST_F(RunModes, ACancelledChoiceEndsWithOneAndNoResult)
 {
     expect_language(IDC_ENGLISH);
@@ -141,4 +151,21 @@ TEST_F(RunModes, AProgramOfAnotherNameRunsNormally)
     expect_reboot();
 
     EXPECT_EQ(0, run_setup());
+}
+
+// The fixture writes the start values again before every test; these are
+// the product's own, as the process starts.
+TEST(SetupState, TheProcessStartsWithNothingChosenAndTheInitialNames)
+{
+    const std::string start =
+        "instance_handle=NULL choice_dialog=NULL progress_dialog=NULL action=0 "
+        "processor_installed=0 nul_port_present=0 scan_port_index=0 last_error=0 "
+        "status_callback=NULL message_text='' window_title='' driver_extension='' "
+        "environment_name='' platform_tag='' system_dir='' driver_dir='' print_processor_dir='' "
+        "program_dir='' platform_source_dir='' product_display_name='LUMETRA MAPI connector' "
+        "product_short_name='LUMETRA' settings_source_name=NULL language_code='ger' "
+        "language_file_name='lang.ger' message_table=NULL spooler_service_list='spooler' NULL";
+    EXPECT_EQ(start, setup_state_at_process_start());
+    reset_setup_state();
+    EXPECT_EQ(start, setup_state_text());
 }

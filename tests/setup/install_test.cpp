@@ -7,6 +7,7 @@
 #include "catalog/string_table.h"
 #include "resources/resource.h"
 #include "setup/install_steps.h"
+#include "setup/scan.h"
 
 #include <functional>
 
@@ -14,6 +15,11 @@ namespace {
 
 const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
 const char RUN_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// PRINTER_ATTRIBUTE_DIRECT | RAW_ONLY on the NT family, DEFAULT on the 95
+// family; the merge printer keeps what it was added with.
+const DWORD ATTRIBUTES_NT = 0x1002;
+const DWORD ATTRIBUTES_95 = 0x4;
+const DWORD ATTRIBUTES_MERGE = 0;
 
 std::string lines(std::initializer_list<const char *> text)
 {
@@ -28,6 +34,14 @@ const std::string INF_DIRECTORIES =
     lines({"Provider=Norvane", "[Install_Printer]", "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files",
            "[DestinationDirs]", "Printer_Files=78000", "PrintProc_Files=78001", "Driver_Files=78002",
            "[Printer_Files]"});
+
+// A handle or pointer as the journal writes it.
+std::string pointer_text(const void *pointer)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
 
 class Installation : public MachineTest {
   protected:
@@ -105,10 +119,24 @@ TEST_F(Installation, TheInfOfEachBranchListsItsFilesAndSources)
 
         EXPECT_EQ(1, run_setup()) << c.version.name;
 
+        std::vector<std::string> opened = call_arguments("SetupOpenInfFileA");
+        ASSERT_EQ(1u, opened.size());
+        EXPECT_EQ(0u, opened[0].find("\"" + winsim::machine().temp_dir + "\\INS")) << opened[0];
         std::vector<std::string> infs = winsim::opened_inf_texts();
         ASSERT_EQ(1u, infs.size()) << c.version.name;
         EXPECT_EQ(c.inf, infs[0]) << c.version.name;
         EXPECT_EQ(c.line_count, (size_t)std::count(infs[0].begin(), infs[0].end(), '\n'));
+        // Installed from the program's folder with every install operation and
+        // the copy flags; the copy prompts belong to the progress dialog.
+        std::vector<std::string> installs = call_arguments("SetupInstallFromInfSectionA");
+        ASSERT_EQ(1u, installs.size()) << c.version.name;
+        EXPECT_EQ(0u, installs[0].find(pointer_text(progress_dialog) + ", ")) << installs[0];
+        EXPECT_NE(std::string::npos,
+                  installs[0].find(", \"Install_Printer\", 0x7ff, " + pointer_text(nullptr) +
+                                   ", \"D:\", 0x6220, "))
+            << installs[0];
+        EXPECT_EQ(std::vector<std::string>{pointer_text(progress_dialog)},
+                  call_arguments("SetupInitDefaultQueueCallback"));
         // The temporary file is gone.
         expect_no_temporary_inf();
     }
@@ -124,8 +152,10 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
 
         EXPECT_EQ(1, install(&result_text)) << version.name;
 
-        EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"))
-            << version.name << ": " << result_text;
+        EXPECT_EQ("Ravelo Printer driver \r\n\r\nhas been installed successfully.\r\n\r\n"
+                  "Please restart Windows so that the changes take effect.",
+                  result_text)
+            << version.name;
         EXPECT_TRUE(winsim::file_present(system("faxsrv.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
@@ -146,7 +176,7 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
             EXPECT_EQ("NUL:", printer.port);
             EXPECT_EQ("tqvprint", printer.print_processor);
             EXPECT_EQ("RAW", printer.datatype);
-            EXPECT_EQ(0x1002u, printer.attributes & 0x1002u) << printer.name;
+            EXPECT_EQ(ATTRIBUTES_NT, printer.attributes) << printer.name;
         }
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
         EXPECT_TRUE(winsim::ports().end() !=
@@ -156,23 +186,30 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
 
 TEST_F(Installation, DriverRecordsFollowTheBranch)
 {
+    // Whole DRIVER_INFO_3 records as passed, NULL members apart from empty ones.
     struct {
         winsim::Version version;
-        DWORD fax_version;
-        const char *driver_path;
-        const char *data_file;
-        const char *help_file;
-        std::vector<std::string> fax_dependents;
-        std::vector<std::string> telex_dependents;
+        std::vector<std::string> records;
     } cases[] = {
-        {winsim::windows_98, 0, "ravelo.drv", "ravelo.drv", "", {"ravelo.DRV"}, {"ravtlx.DRV"}},
-        {winsim::windows_nt_40, 2, "rasdd.dll", "ravelo.dll", "rasddui.hlp",
-         {"ravelo.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"},
-         {"ravtlx.dll", "RASDD.DLL", "RASDDUI.DLL", "RASDDUI.HLP"}},
-        {winsim::windows_2000, 0, "unidrv.dll", "ravelo.gpd", "unidrv.hlp",
-         {"ravelo.dll", "unidrv.dll", "unidrvui.dll", "unires.dll", "unidrv.hlp", "stdnames.gpd"},
-         {"ravtlx.ini", "tty.dll", "ttyres.dll", "ttyui.dll", "ttyui.hlp", "unires.dll",
-          "stdnames.gpd"}},
+        {winsim::windows_98,
+         {"NULL, 3, {0, \"Ravelo Printer Driver\", \"Windows 4.0\", \"ravelo.drv\", \"ravelo.drv\", "
+          "\"ravelo.drv\", NULL, [ravelo.DRV], NULL, \"RAW\"}",
+          "NULL, 3, {0, \"Ravelo Telex Driver\", \"Windows 4.0\", \"ravtlx.drv\", \"ravtlx.drv\", "
+          "\"ravtlx.drv\", NULL, [ravtlx.DRV], NULL, \"RAW\"}"}},
+        {winsim::windows_nt_40,
+         {"NULL, 3, {2, \"Ravelo Printer Driver\", \"Windows NT x86\", \"rasdd.dll\", \"ravelo.dll\", "
+          "\"rasddui.dll\", \"rasddui.hlp\", [ravelo.dll RASDD.DLL RASDDUI.DLL RASDDUI.HLP], NULL, "
+          "\"RAW\"}",
+          "NULL, 3, {2, \"Ravelo Telex Driver\", \"Windows NT x86\", \"rasdd.dll\", \"ravtlx.dll\", "
+          "\"rasddui.dll\", \"rasddui.hlp\", [ravtlx.dll RASDD.DLL RASDDUI.DLL RASDDUI.HLP], NULL, "
+          "\"RAW\"}"}},
+        {winsim::windows_2000,
+         {"NULL, 3, {0, \"Ravelo Printer Driver\", \"Windows NT x86\", \"unidrv.dll\", \"ravelo.gpd\", "
+          "\"unidrvui.dll\", \"unidrv.hlp\", [ravelo.dll unidrv.dll unidrvui.dll unires.dll "
+          "unidrv.hlp stdnames.gpd], NULL, \"RAW\"}",
+          "NULL, 3, {0, \"Ravelo Telex Driver\", \"Windows NT x86\", \"unidrv.dll\", \"ravtlx.gpd\", "
+          "\"unidrvui.dll\", \"unidrv.hlp\", [ravtlx.ini tty.dll ttyres.dll ttyui.dll ttyui.hlp "
+          "unires.dll stdnames.gpd], NULL, \"RAW\"}"}},
     };
     for (const auto &c : cases) {
         boot_version(c.version);
@@ -180,19 +217,12 @@ TEST_F(Installation, DriverRecordsFollowTheBranch)
 
         EXPECT_EQ(1, install(nullptr)) << c.version.name;
 
+        EXPECT_EQ(c.records, call_arguments("AddPrinterDriverA")) << c.version.name;
         std::string environment = family_95() ? "Windows 4.0" : "Windows NT x86";
         std::vector<winsim::DriverSetup> drivers = winsim::printer_drivers(environment);
         ASSERT_EQ(2u, drivers.size()) << c.version.name;
-        const winsim::DriverSetup &fax = drivers[0].name == "Ravelo Printer Driver" ? drivers[0] : drivers[1];
-        const winsim::DriverSetup &telex = &fax == &drivers[0] ? drivers[1] : drivers[0];
-        EXPECT_EQ(c.fax_version, fax.version) << c.version.name;
-        EXPECT_EQ(c.fax_version, telex.version) << c.version.name;
-        EXPECT_EQ(c.driver_path, fax.driver_path) << c.version.name;
-        EXPECT_EQ(c.data_file, fax.data_file) << c.version.name;
-        EXPECT_EQ(c.help_file, fax.help_file) << c.version.name;
-        EXPECT_EQ(c.fax_dependents, fax.dependent_files) << c.version.name;
-        EXPECT_EQ(c.telex_dependents, telex.dependent_files) << c.version.name;
-        EXPECT_EQ("RAW", fax.default_datatype);
+        EXPECT_EQ("Ravelo Printer Driver", drivers[0].name);
+        EXPECT_EQ("Ravelo Telex Driver", drivers[1].name);
     }
 }
 
@@ -203,25 +233,52 @@ TEST_F(Installation, The95FamilyGetsThreePrintersNoServerAndWaitsForThePort)
 
     EXPECT_EQ(1, install(&result_text));
 
-    EXPECT_EQ(0u, result_text.find("Ravelo Printer driver \r\n\r\nhas been installed"));
+    EXPECT_EQ("Ravelo Printer driver \r\n\r\nhas been installed successfully.\r\n\r\n"
+              "Please restart Windows before you use the new printer drivers.",
+              result_text);
     std::vector<winsim::PrinterSetup> printers = winsim::printers();
     ASSERT_EQ(3u, printers.size());
     for (const winsim::PrinterSetup &printer : printers) {
-        if (printer.name == "Ravelo Merge Driver") {
-            EXPECT_EQ("FILE:", printer.port);
-            EXPECT_EQ("Ravelo Printer Driver", printer.driver);
-            EXPECT_EQ(0u, printer.attributes);
-        } else {
-            EXPECT_EQ(0x4u, printer.attributes & 0x4u) << printer.name;
-        }
+        bool merge = printer.name == "Ravelo Merge Driver";
+        EXPECT_EQ(merge ? "FILE:" : "NUL:", printer.port) << printer.name;
+        EXPECT_EQ(merge ? ATTRIBUTES_MERGE : ATTRIBUTES_95, printer.attributes) << printer.name;
     }
+    EXPECT_EQ("Ravelo Merge Driver", printers[1].name);
+    EXPECT_EQ("Ravelo Printer Driver", printers[1].driver);
     EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value());
     EXPECT_TRUE(winsim::started_processes().empty());
-    std::vector<std::string> statuses = status_history();
-    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "Waiting for the printer port..."));
-    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "The printer port has been installed."));
-    for (const char *nt_only : {"Stopping the print spooler...", "Starting the print spooler..."})
-        EXPECT_EQ(statuses.end(), std::find(statuses.begin(), statuses.end(), nt_only)) << nt_only;
+    // The new port is listed 500 ms after boot: looked for every 250 ms.
+    EXPECT_EQ((std::vector<std::string>{
+                  "Initialising the setup...", "Removing the earlier printer drivers...",
+                  "Installing the files...", "Installing the printer port...",
+                  "Waiting for the printer port...", "The printer port has been installed.",
+                  "Copying files...", "Copy setup.exe ...", "Registering the uninstall program...",
+                  "Writing the program name...", "Writing the uninstall command...",
+                  "Installing the printer drivers..."}),
+              status_history());
+    EXPECT_EQ((std::vector<std::string>{"250", "250"}), call_arguments("Sleep"));
+}
+
+TEST_F(Installation, OverAnEarlierInstallationTheStatusLineFollowsEveryStep)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+
+    EXPECT_EQ(1, install(nullptr));
+
+    // The port is there already; the spooler is stopped and started by the
+    // removal and again around the files.
+    EXPECT_EQ((std::vector<std::string>{
+                  "Initialising the setup...", "Removing the earlier printer drivers...",
+                  "Closing the fax server...", "Stopping the print spooler...",
+                  "Starting the print spooler...", "Stopping the print spooler...",
+                  "Installing the files...", "Copying files...", "Copy setup.exe ...",
+                  "Registering the uninstall program...", "Writing the program name...",
+                  "Writing the uninstall command...", "Starting the fax server...",
+                  "Starting the print spooler...", "Installing the printer drivers..."}),
+              status_history());
+    EXPECT_EQ(2u, winsim::printers().size());
 }
 
 TEST_F(Installation, TheSorvikVariantNamesItselfInTheEntryAndTheMessageFile)
@@ -303,6 +360,68 @@ TEST_F(Installation, TheFaxPartMayFailWhileTheStepSucceeds)
     ASSERT_EQ(1u, winsim::printers().size());
     EXPECT_EQ("Ravelo Telex Driver", winsim::printers()[0].name);
     EXPECT_EQ(0u, result_text.find("Ravelo Printer driver "));
+}
+
+TEST_F(Installation, TheRemovalsSpoolerQuestionCarriesTheInstallationsTitle)
+{
+    boot_version(winsim::windows_xp);
+    // The first start is the removal's restart of the spooler.
+    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_DEPENDENCY_FAIL);
+    winsim::MessageBoxSeen seen{};
+
+    EXPECT_EQ(1, install(nullptr, [&seen] {
+        winsim::expect_message_box([&seen](const winsim::MessageBoxSeen &box) {
+            seen = box;
+            return IDRETRY;
+        });
+    }));
+
+    EXPECT_EQ("The print spooler could not be started.\r\n" + system_text(ERROR_SERVICE_DEPENDENCY_FAIL),
+              seen.text);
+    EXPECT_EQ("Ravelo Printer Driver Setup install Version 3.0", seen.title);
+}
+
+TEST_F(Installation, ARefusedTelexPrinterFailsTheDriverStep)
+{
+    boot_version(winsim::windows_xp);
+    // The fax printer is the first added, the telex printer the second.
+    winsim::fail_call("AddPrinterA", 2, ERROR_ACCESS_DENIED);
+    std::string printer_error;
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text, [&] {
+        expect_result(&printer_error);
+        one_box(IDABORT, &boxes)();
+    }));
+
+    EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), printer_error);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find("The printer drivers could not be installed.\r\n")) << boxes[0];
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+    ASSERT_EQ(1u, winsim::printers().size());
+    EXPECT_EQ("Ravelo Printer Driver", winsim::printers()[0].name);
+}
+
+TEST_F(Installation, The95FamilyPassesOverARefusedProcessorOnlyWhenTheScanFoundIt)
+{
+    for (bool found : {true, false}) {
+        boot_version(winsim::windows_98);
+        reset_setup_state();
+        for (const char *name : {"ravelo.drv", "ravtlx.drv"})
+            winsim::put_file(driver_directory() + "\\" + name, "payload");
+        winsim::add_port("NUL:");
+        if (found)
+            winsim::add_print_processor("Windows 4.0", "tqvprint", "tqvprint.dll");
+        ASSERT_EQ(1, scan_platform());
+        winsim::fail_call("AddPrintProcessorA", 1, ERROR_ACCESS_DENIED);
+        last_error = 0;
+
+        EXPECT_EQ(found ? 1 : 0, install_driver_step()) << found;
+
+        EXPECT_EQ(found ? 0u : (DWORD)ERROR_ACCESS_DENIED, last_error);
+        EXPECT_EQ(found ? 3u : 0u, winsim::printers().size()) << found;
+    }
 }
 
 namespace {
@@ -443,12 +562,15 @@ TEST_F(Installation, ATemporaryInfHeldOpenForAMomentIsStillDeleted)
     int inf_deletion = winsim::call_count("_unlink");
     boot_version(winsim::windows_xp);
     reset_setup_state();
-    // A scanner holds it at the first attempt.
-    winsim::fail_call("_unlink", inf_deletion, ERROR_SHARING_VIOLATION);
+    // A scanner holds it at the first four of five attempts.
+    for (int attempt = 0; attempt < 4; attempt++)
+        winsim::fail_call("_unlink", inf_deletion + attempt, ERROR_SHARING_VIOLATION);
 
     EXPECT_EQ(1, install(nullptr));
 
-    EXPECT_EQ(inf_deletion + 1, winsim::call_count("_unlink"));
+    EXPECT_EQ(inf_deletion + 4, winsim::call_count("_unlink"));
+    std::vector<std::string> sleeps = call_arguments("Sleep");
+    EXPECT_EQ(4, std::count(sleeps.begin(), sleeps.end(), "200"));
     expect_no_temporary_inf();
 }
 

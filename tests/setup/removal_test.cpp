@@ -89,6 +89,12 @@ TEST_F(Removal, RemoveTakesAwayEverythingOfTheProductOnEveryBranch)
             EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler")) << version.name;
         }
         EXPECT_TRUE(winsim::script_failures().empty()) << version.name;
+        // From Windows 2000 on the drivers go with their files no other driver uses.
+        std::vector<std::string> with_files;
+        if (version.platform_id == VER_PLATFORM_WIN32_NT && version.major >= 5)
+            with_files = {"NULL, NULL, \"Ravelo Printer Driver\", 0x1, 0",
+                          "NULL, NULL, \"Ravelo Telex Driver\", 0x1, 0"};
+        EXPECT_EQ(with_files, call_arguments("DeletePrinterDriverExA")) << version.name;
     }
 }
 
@@ -186,11 +192,47 @@ TEST_F(Removal, ARefusedDeletionFailsTheRemovalAndAsksTheUser)
     EXPECT_NE(std::string::npos, boxes[0].text.find(system_text(ERROR_ACCESS_DENIED)));
     EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
         << result_text;
+    // The refusal went to the choice dialog's report, closed by then.
+    const std::string line = std::to_string(IDC_REPORT) + ", \"DeletePrintProcessor() tqvprint failed.\r\n\"";
+    std::vector<std::string> texts = call_arguments("SetDlgItemTextA");
+    EXPECT_EQ(1, std::count_if(texts.begin(), texts.end(), [&line](const std::string &text) {
+                  return text.size() >= line.size() &&
+                         text.compare(text.size() - line.size(), line.size(), line) == 0;
+              }));
     // The removal stopped at the print processor: the entry and files stay,
     // and the spooler runs.
     EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
     EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+}
+
+TEST_F(Removal, APrinterThatCannotBeOpenedCountsAsGoneOneThatCannotBeDeletedEndsTheRemoval)
+{
+    struct {
+        const char *function;
+        std::vector<std::string> printers_left;
+        int driver_deletions;
+    } cases[] = {
+        // The other printer goes; the driver the first one uses cannot.
+        {"OpenPrinterA", {"Ravelo Printer Driver"}, 1},
+        {"DeletePrinter", {"Ravelo Printer Driver", "Ravelo Telex Driver"}, 0},
+    };
+    for (const auto &c : cases) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        strcpy(environment_name, "Windows NT x86");
+        winsim::fail_call(c.function, 1, ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(0, remove_old_installation()) << c.function;
+
+        std::vector<std::string> left;
+        for (const winsim::PrinterSetup &printer : winsim::printers())
+            left.push_back(printer.name);
+        EXPECT_EQ(c.printers_left, left) << c.function;
+        EXPECT_EQ(c.driver_deletions, winsim::call_count("DeletePrinterDriverExA")) << c.function;
+        EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY)) << c.function;
+    }
 }
 
 TEST_F(Removal, RetryRunsTheRemovalAgain)

@@ -74,8 +74,8 @@ TEST_F(Scan, DescribesEachPlatformInItsSystemLine)
         EXPECT_STREQ(c.extension, driver_extension) << c.version.name;
         EXPECT_STREQ(c.environment, environment_name) << c.version.name;
         EXPECT_EQ(winsim::machine().system_dir, system_dir) << c.version.name;
-        EXPECT_NE('\0', driver_dir[0]) << c.version.name;
-        EXPECT_NE('\0', print_processor_dir[0]) << c.version.name;
+        EXPECT_EQ(driver_directory(), driver_dir) << c.version.name;
+        EXPECT_EQ(print_processor_directory(), print_processor_dir) << c.version.name;
         EXPECT_EQ(0, processor_installed) << c.version.name;
         EXPECT_EQ(winsim::ports().size(), scan_port_index) << c.version.name;
     }
@@ -179,4 +179,26 @@ TEST_F(Scan, ASpoolerThatNeverAnswersEndsTheScanAfterThreeStarts)
 
     EXPECT_EQ(4, winsim::call_count("GetPrintProcessorDirectoryA"));
     EXPECT_EQ(0, winsim::call_count("EnumPrintProcessorsA"));
+}
+
+TEST_F(Scan, AFailedDirectoryOrProcessorListEndsTheSearchAfterItsBox)
+{
+    for (const char *function : {"GetPrinterDriverDirectoryA", "EnumPrintProcessorsA"}) {
+        boot(winsim::MachineSetup());
+        reset_setup_state();
+        winsim::add_print_processor("Windows NT x86", "tqvprint", "tqvprint.dll");
+        add_fax_driver("Windows NT x86", "Ravelo Printer Driver");
+        winsim::add_port("NUL:");
+        winsim::fail_call(function, 1, ERROR_ACCESS_DENIED);
+        std::string box_text;
+
+        ChoiceSeen seen = open_choice_dialog(&box_text);
+
+        EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), box_text) << function;
+        EXPECT_EQ("", seen.report) << function;
+        EXPECT_EQ(0, processor_installed) << function;
+        EXPECT_EQ(0, nul_port_present) << function;
+        EXPECT_EQ(0, winsim::call_count("EnumPrinterDriversA")) << function;
+        EXPECT_EQ(0, winsim::call_count("EnumPortsA")) << function;
+    }
 }

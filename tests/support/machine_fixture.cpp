@@ -18,6 +18,53 @@ static void release_service_tree(ServiceNode *node)
     }
 }
 
+std::string setup_state_text()
+{
+    std::string text;
+    auto add = [&text](const char *name, const std::string &value) {
+        text += std::string(text.empty() ? "" : " ") + name + "=" + value;
+    };
+    auto quoted = [](const char *value) {
+        return value == nullptr ? std::string("NULL") : "'" + std::string(value) + "'";
+    };
+    auto pointer = [](const void *value) { return std::string(value == nullptr ? "NULL" : "set"); };
+    add("instance_handle", pointer(instance_handle));
+    add("choice_dialog", pointer(choice_dialog));
+    add("progress_dialog", pointer(progress_dialog));
+    add("action", std::to_string(action));
+    add("processor_installed", std::to_string(processor_installed));
+    add("nul_port_present", std::to_string(nul_port_present));
+    add("scan_port_index", std::to_string(scan_port_index));
+    add("last_error", std::to_string(last_error));
+    add("status_callback", pointer((const void *)status_callback));
+    const std::pair<const char *, const char *> buffers[] = {
+        {"message_text", message_text},       {"window_title", window_title},
+        {"driver_extension", driver_extension}, {"environment_name", environment_name},
+        {"platform_tag", platform_tag},       {"system_dir", system_dir},
+        {"driver_dir", driver_dir},           {"print_processor_dir", print_processor_dir},
+        {"program_dir", program_dir},         {"platform_source_dir", platform_source_dir}};
+    for (const auto &buffer : buffers)
+        add(buffer.first, quoted(buffer.second));
+    add("product_display_name", quoted(product_display_name));
+    add("product_short_name", quoted(product_short_name));
+    add("settings_source_name", quoted(settings_source_name));
+    add("language_code", quoted(language_code));
+    add("language_file_name", quoted(language_file_name));
+    add("message_table", pointer(message_table));
+    add("spooler_service_list", quoted(spooler_service_list->name) + " " +
+                                    pointer(spooler_service_list->dependents));
+    return text;
+}
+
+// Read during static initialisation, before any test: the product's state
+// is constant-initialised, so it holds its start values by then.
+static const std::string state_at_process_start = setup_state_text();
+
+const std::string &setup_state_at_process_start()
+{
+    return state_at_process_start;
+}
+
 void reset_setup_state()
 {
     instance_handle = nullptr;

@@ -11,6 +11,12 @@
 // message catalog and the record of the services a stop took down.
 void reset_setup_state();
 
+// Every value of the setup state in one text, and that text as the process
+// had it before any test ran: the product's own start values, which the
+// fixture's reset would otherwise hide.
+std::string setup_state_text();
+const std::string &setup_state_at_process_start();
+
 // Text with its CR LF line ends spelled out, for readable comparisons.
 std::string crlf(const std::string &text_with_lf);
 

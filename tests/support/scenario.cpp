@@ -149,6 +149,16 @@ std::vector<std::string> status_history()
     return winsim::control_text_history(IDD_PROGRESS, IDC_STATUS_LINE);
 }
 
+std::vector<std::string> call_arguments(const std::string &function)
+{
+    std::vector<std::string> arguments;
+    for (const winsim::CallRecord &call : winsim::journal()) {
+        if (call.function == function)
+            arguments.push_back(call.arguments);
+    }
+    return arguments;
+}
+
 std::string system_text(DWORD code)
 {
     char *text = nullptr;

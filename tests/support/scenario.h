@@ -63,6 +63,9 @@ void answer_error_boxes(int button);
 // The texts the progress dialog's status line showed, in order.
 std::vector<std::string> status_history();
 
+// The arguments of every call of the function, as the journal has them.
+std::vector<std::string> call_arguments(const std::string &function);
+
 // The system's text for an error code, as the error boxes show it.
 std::string system_text(DWORD code);
 

@@ -82,27 +82,88 @@ TEST_F(SpoolerService, SiblingsStopInEnumerationOrderAndStartInReverse)
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name)) << name;
 }
 
-TEST_F(SpoolerService, ANestedDependentStopsFirstAndComesBackRightAfterWhatItNeeds)
+TEST_F(SpoolerService, AChainOfDependentsIsRecordedFlatDeepestFirstAndStartedInReverse)
 {
+    // The service manager lists the spooler's dependents transitively, the
+    // deepest first: each is stopped before what it needs, so none has an
+    // active dependent of its own left when its turn comes.
     winsim::add_service({"Fax", {"Spooler"}});
     winsim::add_service({"FaxClient", {"Fax"}});
+    winsim::add_service({"FaxMonitor", {"FaxClient"}});
     winsim::add_service({"Other", {"Spooler"}});
 
     ASSERT_EQ(1, stop_spooler());
-    std::vector<std::string> stops = winsim::service_log();
+
+    std::vector<std::string> recorded;
+    for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next) {
+        recorded.push_back(node->name);
+        EXPECT_EQ(nullptr, node->dependents) << node->name;
+    }
+    EXPECT_EQ((std::vector<std::string>{"Other", "FaxMonitor", "FaxClient", "Fax"}), recorded);
+
     ASSERT_EQ(1, start_spooler());
 
-    std::vector<std::string> log = winsim::service_log();
-    auto at = [&](const std::string &event) {
-        return std::find(log.begin(), log.end(), event) - log.begin();
-    };
-    EXPECT_LT(at("stop FaxClient"), at("stop Fax"));
-    EXPECT_EQ(at("stop Spooler"), 3);
-    EXPECT_LT(at("start Spooler"), at("start Fax"));
-    EXPECT_LT(at("start Fax"), at("start FaxClient"));
-    EXPECT_EQ(8u, log.size());
-    for (const char *name : {"Fax", "FaxClient", "Other", "Spooler"})
+    EXPECT_EQ(log_of({"stop Other", "stop FaxMonitor", "stop FaxClient", "stop Fax", "stop Spooler",
+                      "start Spooler", "start Fax", "start FaxClient", "start FaxMonitor", "start Other"}),
+              winsim::service_log());
+    for (const char *name : {"Fax", "FaxClient", "FaxMonitor", "Other", "Spooler"})
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name)) << name;
+}
+
+TEST_F(SpoolerService, ADependentStillStoppingIsRecordedAgainUnderWhatItNeeds)
+{
+    // The one way to a nested record: a failed status query ends the wait
+    // for "FaxClient", which, still stopping, counts as active when "Fax"
+    // lists its own dependents; its second stop request is refused.
+    winsim::add_service({"Fax", {"Spooler"}});
+    winsim::add_service({"FaxClient", {"Fax"}, true, 2500, 0});
+    winsim::fail_call("QueryServiceStatus", 1, ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(0, stop_spooler());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_CANNOT_ACCEPT_CTRL, last_error);
+    std::vector<std::string> recorded;
+    for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next) {
+        recorded.push_back(node->name);
+        for (ServiceNode *nested = node->dependents; nested != nullptr; nested = nested->next)
+            recorded.push_back(std::string(node->name) + "/" + nested->name);
+    }
+    EXPECT_EQ((std::vector<std::string>{"FaxClient", "Fax", "Fax/FaxClient"}), recorded);
+
+    // The start reaches the nested "FaxClient" right after "Fax"; a service
+    // still stopping counts as started and never comes to run.
+    EXPECT_EQ(0, start_spooler());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, last_error);
+    EXPECT_EQ(60u, sleeps().size());
+    // Stopped by now, it is started by the next start, which uses up the record.
+    EXPECT_EQ(1, start_spooler());
+    EXPECT_EQ(log_of({"stop FaxClient", "start FaxClient"}), winsim::service_log());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("FaxClient"));
+    EXPECT_EQ(nullptr, spooler_service_list->dependents);
+}
+
+TEST_F(SpoolerService, AFailedStatusQueryEndsThePollAndTheStopGoesOn)
+{
+    winsim::add_service({"Fax", {"Spooler"}});
+    winsim::fail_call("QueryServiceStatus", 1, ERROR_ACCESS_DENIED, true);
+
+    EXPECT_EQ(1, stop_spooler());
+
+    EXPECT_EQ(1, winsim::call_count("QueryServiceStatus"));
+    EXPECT_EQ(std::vector<DWORD>{2000}, sleeps());
+    EXPECT_EQ(log_of({"stop Fax", "stop Spooler"}), winsim::service_log());
+}
+
+TEST_F(SpoolerService, AListOfDependentsRefusedForAnotherReasonThanItsSizeEndsTheStop)
+{
+    winsim::add_service({"Fax", {"Spooler"}});
+    winsim::fail_call("EnumDependentServicesA", 1, ERROR_ACCESS_DENIED);
+    last_error = 0;
+
+    EXPECT_EQ(0, stop_spooler());
+
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, last_error);
+    EXPECT_EQ(1, winsim::call_count("EnumDependentServicesA"));
+    EXPECT_EQ(std::vector<std::string>{}, winsim::service_log());
 }
 
 TEST_F(SpoolerService, EachDependentIsPolledUntilStoppedAndEachStartUntilRunning)

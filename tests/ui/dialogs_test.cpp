@@ -197,3 +197,20 @@ TEST_F(Dialogs, TheProgressDialogCannotBeEndedByTheUser)
     EXPECT_EQ(0, result) << "ended by the worker, with its failure";
     EXPECT_EQ("RemoveFailed", status_history().back());
 }
+
+TEST_F(Dialogs, OnlyOkEndsTheResultBox)
+{
+    strcpy(message_text, "Done.");
+    std::string text;
+    winsim::expect_dialog(IDD_RESULT, [&text](winsim::Dialog &d) {
+        d.press_escape();
+        d.close();
+        text = d.text(IDC_RESULT_TEXT);
+        d.click(IDOK);
+    });
+
+    EXPECT_EQ(1, DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
+                                 result_dialog_proc, 0));
+
+    EXPECT_EQ("Done.", text);
+}

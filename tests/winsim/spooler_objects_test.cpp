@@ -498,12 +498,18 @@ TEST_F(SpoolerObjects, AddPrinterDriverNeedsEveryFileInTheEnvironmentsDriverDire
     EXPECT_EQ(2u, installed[0].version);
     EXPECT_EQ(strings({"ravelo.dll", "RASDD.DLL", "missing.dll"}), installed[0].dependent_files);
 
-    // An installed driver is updated, not added twice.
+    // An installed driver is updated, not added twice. The journal keeps the
+    // record as given: a null help file apart from an empty one.
     info.cVersion = 3;
+    info.pHelpFile = nullptr;
     ASSERT_TRUE(AddPrinterDriverA(nullptr, 3, record));
     installed = winsim::printer_drivers("");
     ASSERT_EQ(1u, installed.size());
     EXPECT_EQ(3u, installed[0].version);
+    EXPECT_EQ("", installed[0].help_file);
+    EXPECT_EQ("NULL, 3, {3, \"Ravelo Printer Driver\", NULL, \"rasdd.dll\", \"ravelo.dll\", "
+              "\"rasddui.dll\", NULL, [ravelo.dll RASDD.DLL missing.dll], NULL, NULL}",
+              winsim::journal().back().arguments);
 
     // The record's environment decides the directory.
     info.pEnvironment = const_cast<char *>("Windows 4.0");

@@ -942,12 +942,35 @@ extern "C" BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWOR
 // environment (NULL: the machine's own). Every file it names must already
 // be in that environment's driver directory (ERROR_FILE_NOT_FOUND). An
 // installed driver of the name is updated.
+// The record as the caller gave it, every text quoted or NULL: the driver
+// the spooler keeps makes a null member and an empty one alike, the caller's
+// record does not.
+static std::string journaled_driver_record(DWORD level, const DRIVER_INFO_3A *info)
+{
+    if (info == nullptr)
+        return "NULL";
+    std::string text = describe("{%lu, %s, %s, %s, %s, %s", (unsigned long)info->cVersion,
+                                quoted(info->pName).c_str(), quoted(info->pEnvironment).c_str(),
+                                quoted(info->pDriverPath).c_str(), quoted(info->pDataFile).c_str(),
+                                quoted(info->pConfigFile).c_str());
+    if (level == 3) {
+        std::string dependents = info->pDependentFiles == nullptr ? "NULL" : "[";
+        for (const char *file = info->pDependentFiles; file != nullptr && *file != '\0';
+             file += std::strlen(file) + 1)
+            dependents += std::string(dependents.size() > 1 ? " " : "") + file;
+        if (info->pDependentFiles != nullptr)
+            dependents += "]";
+        text += ", " + quoted(info->pHelpFile) + ", " + dependents + ", " +
+                quoted(info->pMonitorName) + ", " + quoted(info->pDefaultDataType);
+    }
+    return text + "}";
+}
+
 extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
 {
     const DRIVER_INFO_3A *info = reinterpret_cast<const DRIVER_INFO_3A *>(pDriverInfo);
-    Call call("AddPrinterDriverA",
-              describe("%s, %u, %s", quoted(pName).c_str(), Level,
-                       info == nullptr ? "NULL" : quoted(info->pName).c_str()));
+    Call call("AddPrinterDriverA", quoted(pName) + ", " + std::to_string(Level) + ", " +
+                                       journaled_driver_record(Level, info));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
