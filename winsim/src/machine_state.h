@@ -28,6 +28,15 @@ struct Service {
     std::vector<std::string> depends_on;
     unsigned stop_pending_ms = 0;
     unsigned start_pending_ms = 0;
+    bool disabled = false;
+    bool marked_for_deletion = false;
+    unsigned start_failures = 0;
+    DWORD failure_win32_exit_code = 0;
+    DWORD failure_specific_exit_code = 0;
+    // The current start ends in STOPPED with the failure's exit codes.
+    bool start_failing = false;
+    DWORD win32_exit_code = 0;
+    DWORD service_specific_exit_code = 0;
     DWORD state = SERVICE_STOPPED;
     unsigned long long pending_since = 0;
     unsigned long long pending_until = 0;
@@ -92,6 +101,10 @@ struct Machine {
     std::map<const void *, ServiceHandle> service_handles;
     Spooler spooler;
     std::vector<Window> windows; // in the order of creation
+    // The running program's image file is mapped while its process lives;
+    // after _execl the process ends once the clock passes the time given.
+    bool image_in_use = false;
+    unsigned long long image_released_after = 0;
     // Handle values are never reused, not even across boots, so that a
     // closed or stale handle stays invalid.
     uintptr_t last_handle = 0x10000;
@@ -120,6 +133,10 @@ Service *find_service(Machine &m, const std::string &name);
 // names compare without regard to case. Null when the spooler knows none.
 // Call with the machine locked.
 const SpoolerEnvironment *find_environment(Machine &m, const char *name);
+
+// Runs the line as "cmd.exe /c" runs it (the commands a clean-up line
+// uses); what it cannot run is recorded as a script failure.
+void run_command_interpreter(const std::string &command_line);
 
 // printf-style composition of a journal text.
 std::string describe(const char *format, ...) __attribute__((format(printf, 1, 2)));

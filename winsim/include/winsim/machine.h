@@ -99,6 +99,20 @@ struct ServiceSetup {
     // and in START_PENDING after a start, in virtual milliseconds.
     unsigned stop_pending_ms = 0;
     unsigned start_pending_ms = 0;
+    // Its start type is SERVICE_DISABLED: it runs if it was running, but
+    // StartServiceA refuses it (ERROR_SERVICE_DISABLED), and a service that
+    // needs it cannot start either (ERROR_SERVICE_DEPENDENCY_FAIL).
+    bool disabled = false;
+    // DeleteService was called for it: it runs on, and is gone from the
+    // manager once it is stopped and its last handle is closed; until then
+    // StartServiceA refuses it (ERROR_SERVICE_MARKED_FOR_DELETE).
+    bool marked_for_deletion = false;
+    // The next start_failures starts are accepted, but the service ends
+    // during its start: START_PENDING for start_pending_ms, then STOPPED
+    // with these exit codes in its status.
+    unsigned start_failures = 0;
+    DWORD win32_exit_code = 0;
+    DWORD service_specific_exit_code = 0;
 };
 // Registers the service; one of the same name (compared without regard to
 // case) is replaced, keeping its place in the order of first addition.
