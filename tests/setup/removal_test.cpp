@@ -308,6 +308,52 @@ TEST_F(Removal, AbortWhenTheSpoolerLibraryCannotBeLoadedKeepsTheDriverAndFailsTh
     EXPECT_EQ(0, winsim::loaded_library_count());
 }
 
+TEST_F(Removal, ALibraryPromptThatCannotBeShownKeepsTheDriverAndFailsTheRemoval)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::fail_call("LoadLibraryA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    // Its prompt, the first box of the run, cannot be shown.
+    winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, remove_from_normal_run(&result_text, one_box(IDABORT, &boxes)));
+
+    EXPECT_EQ(std::vector<std::string>{"The earlier installation could not be removed.\r\n" +
+                                       system_text(ERROR_NOT_ENOUGH_MEMORY)},
+              boxes);
+    EXPECT_EQ(2u, winsim::printer_drivers("Windows NT x86").size());
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
+        << result_text;
+}
+
+TEST_F(Removal, FilesOfADirectoryThatCannotBeReadStayWithTheEntryAndFailTheRemoval)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    std::string processor_file = print_processor_directory() + "\\tqvprint.dll";
+    // A file of that name in the root of the current drive is not the product's.
+    winsim::put_file("D:\\tqvprint.dll", "someone else's");
+    winsim::fail_call("GetPrintProcessorDirectoryA",
+                      winsim::call_count("GetPrintProcessorDirectoryA") + 1, RPC_S_SERVER_UNAVAILABLE);
+    last_error = 0;
+
+    EXPECT_EQ(0, remove_old_installation());
+
+    EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, last_error);
+    EXPECT_TRUE(winsim::file_present("D:\\tqvprint.dll"));
+    EXPECT_TRUE(winsim::file_present(processor_file));
+    // What the other directories hold goes; the entry stays for a new try.
+    EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    // The failure is the removal's to tell: no box of its own here.
+    EXPECT_TRUE(winsim::message_boxes_shown().empty());
+    EXPECT_TRUE(winsim::script_failures().empty());
+}
+
 TEST_F(Removal, TheUninstallerSpeaksTheInstalledLanguageWithTheNameFilledIn)
 {
     winsim::MachineSetup setup = winsim::setup_for(winsim::windows_nt_40);

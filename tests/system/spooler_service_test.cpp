@@ -312,11 +312,10 @@ TEST_F(SpoolerService, AServiceThatEndsInItsStartFailsTheStartAtOnceWithItsOwnEr
         reset_setup_state();
         winsim::ServiceSetup fax{"Fax", {"Spooler"}};
         fax.start_pending_ms = 3000;
-        fax.start_failures = 1;
-        fax.win32_exit_code = c.win32_exit_code;
-        fax.service_specific_exit_code = c.specific_exit_code;
         winsim::add_service(fax);
         ASSERT_EQ(1, stop_spooler());
+        // The start of the spooler, then the one of "Fax".
+        winsim::fail_service_start(2, c.win32_exit_code, c.specific_exit_code);
         unsigned long long started = winsim::now_ms();
         last_error = 0xdeadbeef;
 

@@ -20,6 +20,13 @@ struct Fault {
     bool persistent;
 };
 
+// A start that StartServiceA accepts and the service then fails.
+struct StartFault {
+    int nth; // of the StartServiceA calls, from boot
+    DWORD win32_exit_code;
+    DWORD service_specific_exit_code;
+};
+
 // A service of the NT family's service control manager. A pending state
 // began at pending_since and ends at pending_until on the virtual clock; it
 // is resolved when read.
@@ -30,11 +37,10 @@ struct Service {
     unsigned start_pending_ms = 0;
     bool disabled = false;
     bool marked_for_deletion = false;
-    unsigned start_failures = 0;
-    DWORD failure_win32_exit_code = 0;
-    DWORD failure_specific_exit_code = 0;
     // The current start ends in STOPPED with the failure's exit codes.
     bool start_failing = false;
+    DWORD failure_win32_exit_code = 0;
+    DWORD failure_specific_exit_code = 0;
     DWORD win32_exit_code = 0;
     DWORD service_specific_exit_code = 0;
     DWORD state = SERVICE_STOPPED;
@@ -93,6 +99,7 @@ struct Machine {
     std::vector<CallRecord> journal;
     std::map<std::string, int> calls; // per function, counted from boot
     std::vector<Fault> faults;
+    std::vector<StartFault> start_faults;
     std::string current_dir;
     std::map<std::string, DWORD> attributes; // by host path; absent: archive
     std::map<std::string, int> open_files;   // by host path

@@ -251,9 +251,6 @@ void add_service(const ServiceSetup &setup)
     service.state = setup.running ? SERVICE_RUNNING : SERVICE_STOPPED;
     service.disabled = setup.disabled;
     service.marked_for_deletion = setup.marked_for_deletion;
-    service.start_failures = setup.start_failures;
-    service.failure_win32_exit_code = setup.win32_exit_code;
-    service.failure_specific_exit_code = setup.service_specific_exit_code;
     if (Service *existing = find_service(m, setup.name))
         *existing = service;
     else
@@ -388,9 +385,15 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
         needed->state = SERVICE_RUNNING;
         m.service_log.push_back("start " + needed->name);
     }
-    service->start_failing = service->start_failures > 0;
-    if (service->start_failing)
-        service->start_failures--;
+    service->start_failing = false;
+    int nth = winsim::call_count("StartServiceA");
+    for (const winsim::StartFault &fault : m.start_faults) {
+        if (fault.nth != nth)
+            continue;
+        service->start_failing = true;
+        service->failure_win32_exit_code = fault.win32_exit_code;
+        service->failure_specific_exit_code = fault.service_specific_exit_code;
+    }
     service->win32_exit_code = 0;
     service->service_specific_exit_code = 0;
     begin_pending(*service, SERVICE_START_PENDING, SERVICE_RUNNING, service->start_pending_ms);
