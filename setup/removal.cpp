@@ -200,7 +200,8 @@ static int remove_entry_and_files(int family_nt, int bitmap_driver_found)
     if (read)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
     delete_product_files(bitmap_driver_found);
-    last_error = read_error;
+    if (!read)
+        last_error = read_error;
     return read;
 }
 

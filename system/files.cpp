@@ -86,16 +86,13 @@ static int write_copy(FILE *in, FILE *out)
     // A line longer than the buffer arrives in pieces, each handled alike.
     while (written && fgets(piece, sizeof piece, in) != NULL)
         written = write_substituted(out, piece);
-    if (!written) {
+    if (!written)
         capture_last_error();
-        fclose(out);
-        return 0;
-    }
-    if (fclose(out) != 0) {
+    if (fclose(out) != 0 && written) {
         capture_last_error();
-        return 0;
+        written = 0;
     }
-    return 1;
+    return written;
 }
 
 int copy_with_substitution(const char *directory, const char *name, const char *destination,

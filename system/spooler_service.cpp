@@ -202,18 +202,34 @@ static void free_service_node(ServiceNode *node)
     free(node);
 }
 
-static int start_dependent(SC_HANDLE manager, ServiceNode *node)
+// Starts the service and waits until it runs; 0 with the error captured.
+static int start_and_wait(SC_HANDLE service)
 {
-    SC_HANDLE service = OpenServiceA(manager, node->name, SERVICE_ALL_ACCESS);
-    int started;
-
-    if (service == NULL) {
+    if (!start_service(service)) {
         capture_last_error();
         return 0;
     }
-    started = start_service_tree(manager, service, node);
+    return wait_for_state(service, SERVICE_RUNNING);
+}
+
+static int start_recorded(SC_HANDLE manager, ServiceNode **link);
+
+// Starts one recorded dependent, then what was recorded under it. *gone
+// tells that its own start failed for good.
+static int start_dependent(SC_HANDLE manager, ServiceNode *node, int *gone)
+{
+    SC_HANDLE service = OpenServiceA(manager, node->name, SERVICE_ALL_ACCESS);
+    int own_start;
+
+    if (service == NULL) {
+        capture_last_error();
+        *gone = cannot_start_again(last_error);
+        return 0;
+    }
+    own_start = start_and_wait(service);
     close_service(service);
-    return started;
+    *gone = !own_start && cannot_start_again(last_error);
+    return own_start && start_recorded(manager, &node->dependents);
 }
 
 // Starts the dependents recorded from *link on, the last recorded first
@@ -228,13 +244,14 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     DWORD first_error;
     int others;
     int started;
+    int gone;
 
     if (node == NULL)
         return 1;
     others = start_recorded(manager, &node->next);
     first_error = last_error;
-    started = start_dependent(manager, node);
-    if (started || cannot_start_again(last_error)) {
+    started = start_dependent(manager, node, &gone);
+    if (started || gone) {
         *link = node->next;
         free_service_node(node);
     }
@@ -245,11 +262,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
 
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
 {
-    if (!start_service(service)) {
-        capture_last_error();
-        return 0;
-    }
-    if (!wait_for_state(service, SERVICE_RUNNING))
+    if (!start_and_wait(service))
         return 0;
     // Then the services that need this one, as soon as it runs.
     return start_recorded(manager, &node->dependents);

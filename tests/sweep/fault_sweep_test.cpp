@@ -229,6 +229,23 @@ void arrange(const Scenario &scenario)
     winsim::set_dialog_timeout(std::chrono::milliseconds(2000));
 }
 
+// The uninstaller's message file is a whole copy of a shipped language
+// file, with the short name filled in.
+bool message_file_whole()
+{
+    std::string settings = winsim::machine().system_dir + "\\zantrel.apd";
+    if (!winsim::file_present(settings))
+        return false;
+    for (const char *code : {"ger", "eng", "fre"}) {
+        std::string whole;
+        for (char c : language_file(code))
+            whole += c == '@' ? std::string("Ravelo") : std::string(1, c);
+        if (winsim::file_bytes(settings) == whole)
+            return true;
+    }
+    return false;
+}
+
 Outcome run_once(const Scenario &scenario, const Fault &fault, Answers answers)
 {
     Outcome outcome;
@@ -243,6 +260,8 @@ Outcome run_once(const Scenario &scenario, const Fault &fault, Answers answers)
     outcome.journal = winsim::journal();
     outcome.box_asked = !answered->empty();
     outcome.violations = checks.after_run(scenario.kind, outcome.exit_code, *answered, fault);
+    if (scenario.kind == RunKind::install && outcome.exit_code == 1 && !message_file_whole())
+        outcome.violations.push_back("the installation succeeded with its message file cut or missing");
     return outcome;
 }
 

@@ -547,16 +547,6 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
                       &final_text);
     if (step_failed && verdict == Verdict::success)
         v.push_back("a step failed, yet the result says success: " + final_text);
-    // A successful installation leaves the uninstaller's message file whole:
-    // the English file chosen, with the short name filled in.
-    if (kind == RunKind::install && verdict == Verdict::success) {
-        std::string settings = winsim::machine().system_dir + "\\zantrel.apd";
-        std::string whole;
-        for (char c : language_file("eng"))
-            whole += c == '@' ? std::string("Ravelo") : std::string(1, c);
-        if (!winsim::file_present(settings) || winsim::file_bytes(settings) != whole)
-            v.push_back("the installation succeeded with its message file cut or missing");
-    }
     if (!replaced && verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure))
         v.push_back("exit code " + std::to_string(exit_code) + " with the result: " + final_text);
 
