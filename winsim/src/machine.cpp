@@ -83,6 +83,7 @@ void boot(const MachineSetup &setup)
     m.service_handles.clear();
     m.windows.clear();
     m.current_dir = setup.current_dir;
+    m.image_in_use = false;
     m.running = true;
     make_directory(setup.windows_dir);
     make_directory(setup.system_dir);
