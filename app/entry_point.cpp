@@ -14,7 +14,9 @@
 
 enum {
     MODULE_NAME_SIZE = 2048,
-    DELETE_COMMAND_SIZE = 2048
+    DELETE_COMMAND_SIZE = 2048,
+    // Seconds the delete command waits at most for this process's end.
+    DELETE_ATTEMPTS = 30
 };
 
 static const char UNINSTALLER_SUFFIX[] = "\\" UNINSTALLER_FILE;
@@ -63,19 +65,38 @@ static int normal_run(void)
     return run_outcome;
 }
 
+// Whether the uninstall entry still names the copy; an entry that cannot be
+// read counts as there.
+static int uninstall_entry_present(void)
+{
+    HKEY key;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_READ, &key);
+
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return status != ERROR_FILE_NOT_FOUND;
+}
+
 // Replaces this process by a command interpreter that deletes the
 // uninstaller copy and its settings file, which cannot be deleted while
-// this program runs. The interpreter is taken from the system directory by
-// its full path, never looked for in the current directory, and both paths
-// are quoted. Returns only when the interpreter could not be started.
+// this program runs. The C runtime starts the interpreter before it ends
+// this process, so the copy's image may still be in use when the first
+// "del" comes: the interpreter tries again each second (ping's pause; NT 4
+// has no other), for at most DELETE_ATTEMPTS seconds. The interpreter is
+// taken from the system directory by its full path, never looked for in
+// the current directory, and both paths are quoted. Returns only when the
+// interpreter could not be started.
 static void delete_uninstaller_copy(void)
 {
     char interpreter[MAX_PATH];
     char command[DELETE_COMMAND_SIZE];
 
     format_text(interpreter, sizeof interpreter, "%s\\%s", system_dir, COMMAND_INTERPRETER);
-    format_text(command, sizeof command, "del \"%s\\%s\" \"%s\\%s\"", system_dir,
-                SETTINGS_COPY_FILE, system_dir, UNINSTALLER_FILE);
+    format_text(command, sizeof command,
+                "del \"%s\\%s\" & for /L %%i in (1,1,%d) do if exist \"%s\\%s\" "
+                "(del \"%s\\%s\" & ping -n 2 127.0.0.1 >nul)",
+                system_dir, SETTINGS_COPY_FILE, DELETE_ATTEMPTS, system_dir, UNINSTALLER_FILE,
+                system_dir, UNINSTALLER_FILE);
     _execl(interpreter, "/c", command, (char *)NULL);
 }
 
@@ -92,10 +113,11 @@ static int uninstaller_run(void)
     removed = show_dialog(IDD_PROGRESS, removal_progress_proc);
     GetSystemDirectoryA(system_dir, MAX_PATH);
     SetCurrentDirectoryA("c:/");
-    // On the 95 family the copy and its settings file stay behind. After a
-    // failed removal they stay everywhere: the uninstall entry still names
-    // the copy, and the result asks the user to run the removal again.
-    if (family_nt && removed)
+    // On the 95 family the copy and its settings file stay behind. While the
+    // uninstall entry names the copy, it stays everywhere, so that the
+    // removal can be run again; once the entry is gone, also after a
+    // removal that failed later, nothing would name it any more.
+    if (family_nt && !uninstall_entry_present())
         delete_uninstaller_copy();
     return removed;
 }

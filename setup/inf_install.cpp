@@ -244,6 +244,7 @@ int install_inf(void)
     char inf_path[MAX_PATH];
     FILE *inf = NULL;
     DWORD length;
+    int closed;
     int result = 0;
 
     show_status("installing...");
@@ -272,9 +273,18 @@ int install_inf(void)
     }
     format_text(platform_source_dir, sizeof platform_source_dir, "%s\\%s", program_dir,
                 platform_tag);
-    write_inf_for(inf, running_inf_branch(), platform_tag, language_code);
-    fclose(inf);
+    // A cut INF would install part of the package and call it done. Its
+    // last lines reach the disk only when it is closed.
+    if (!write_inf_for(inf, running_inf_branch(), platform_tag, language_code)) {
+        capture_last_error();
+        goto done;
+    }
+    closed = fclose(inf);
     inf = NULL;
+    if (closed != 0) {
+        capture_last_error();
+        goto done;
+    }
     result = run_inf(inf_path);
 done:
     if (inf != NULL)

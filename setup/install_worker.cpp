@@ -71,6 +71,7 @@ void install_worker(void *)
 {
     int result = 1;
     int spooler_stopped = 0;
+    int answer;
     StepOutcome outcome;
 
     outcome = run_step("SetupInit", setup_init, "SetupCantInit", TITLE_INSTALL);
@@ -83,6 +84,6 @@ void install_worker(void *)
     }
     // Started again while the user retries.
     if (spooler_stopped)
-        restart_spooler(TITLE_INSTALL);
+        restart_spooler(TITLE_INSTALL, &answer);
     EndDialog(progress_dialog, result);
 }

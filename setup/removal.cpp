@@ -118,24 +118,39 @@ static int delete_print_processor(void)
     return result;
 }
 
-static void read_directories(void)
+// A directory that could not be read is left empty, and no path to delete
+// is composed from it. 0, with the first such failure's error captured.
+static int unread_directory(char *directory, int read_so_far)
+{
+    if (read_so_far)
+        capture_last_error();
+    directory[0] = '\0';
+    return 0;
+}
+
+static int read_directories(void)
 {
     DWORD needed;
+    int read = 1;
 
     if (GetSystemDirectoryA(system_dir, REMOVAL_DIRECTORY_SIZE) == 0)
-        show_system_error(GetLastError());
+        read = unread_directory(system_dir, read);
     if (!GetPrintProcessorDirectoryA(NULL, environment_name, 1, (LPBYTE)print_processor_dir,
                                      REMOVAL_DIRECTORY_SIZE, &needed))
-        show_system_error(GetLastError());
+        read = unread_directory(print_processor_dir, read);
     if (!GetPrinterDriverDirectoryA(NULL, environment_name, 1, (LPBYTE)driver_dir,
                                     REMOVAL_DIRECTORY_SIZE, &needed))
-        show_system_error(GetLastError());
+        read = unread_directory(driver_dir, read);
+    return read;
 }
 
 static void delete_in(const char *directory, const char *name, const char *extension)
 {
     char path[REMOVAL_PATH_SIZE];
 
+    // Not "\name" in the root of the current drive.
+    if (directory[0] == '\0')
+        return;
     if (extension != NULL)
         format_text(path, sizeof path, "%s\\%s.%s", directory, name, extension);
     else
@@ -169,17 +184,25 @@ static void delete_product_files(int bitmap_driver_found)
 }
 
 // The files and the uninstall entry go while the spooler is stopped, which
-// holds the driver files open on the NT family.
-static void remove_entry_and_files(int family_nt, int bitmap_driver_found)
+// holds the driver files open on the NT family. Files that stay because
+// their directory could not be read keep the entry, so that the removal
+// can be run again: 0 then, with the error captured.
+static int remove_entry_and_files(int family_nt, int bitmap_driver_found)
 {
-    read_directories();
+    int read = read_directories();
+    DWORD read_error = last_error;
+
     if (family_nt) {
         show_status("SetupStopSpooler");
         if (!stop_spooler())
             show_system_error(GetLastError());
     }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    if (read)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
     delete_product_files(bitmap_driver_found);
+    if (!read)
+        last_error = read_error;
+    return read;
 }
 
 int remove_old_installation(void)
@@ -187,6 +210,7 @@ int remove_old_installation(void)
     int family_nt = !is_windows_95_family();
     int bitmap_driver_found = 0;
     int removed;
+    int answer;
 
     if (family_nt)
         close_fax_server();
@@ -195,18 +219,20 @@ int remove_old_installation(void)
     removed = delete_product_printers(&bitmap_driver_found) && delete_product_drivers() &&
               delete_print_processor();
     if (removed)
-        remove_entry_and_files(family_nt, bitmap_driver_found);
+        removed = remove_entry_and_files(family_nt, bitmap_driver_found);
     if (family_nt) {
         DWORD removal_error = last_error;
         // The user may retry the start; a spooler left stopped fails the
-        // removal too. The question that follows is about the first failure.
-        if (!restart_spooler(action == ACTION_INSTALL ? TITLE_INSTALL : TITLE_REMOVE)) {
+        // removal too. When that was the only failure, the user has been
+        // asked about it, and the step asks nothing more; otherwise its
+        // question is about the first failure.
+        if (!restart_spooler(action == ACTION_INSTALL ? TITLE_INSTALL : TITLE_REMOVE, &answer)) {
             if (removed)
-                removal_error = last_error;
+                take_answer_for_step(answer);
+            else
+                last_error = removal_error;
             removed = 0;
         }
-        if (!removed)
-            last_error = removal_error;
     }
     return removed;
 }

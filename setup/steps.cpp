@@ -8,14 +8,26 @@
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
 
+// Set while a step's operation has put its own failure to the user: the
+// answer given, which the step takes instead of asking again.
+static int step_answered;
+static int step_answer;
+
+void take_answer_for_step(int answer)
+{
+    step_answered = 1;
+    step_answer = answer;
+}
+
 StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
                      int install)
 {
     for (;;) {
         show_status(status_key);
+        step_answered = 0;
         if (operation())
             return STEP_SUCCEEDED;
-        switch (ask_on_error(error_key, install)) {
+        switch (step_answered ? step_answer : ask_on_error(error_key, install)) {
         case IDRETRY:
             continue;
         case IDABORT:
@@ -27,13 +39,14 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
     }
 }
 
-int restart_spooler(int install)
+int restart_spooler(int install, int *answer)
 {
     for (;;) {
         show_status("SetupStartSpooler");
         if (start_spooler())
             return 1;
-        if (ask_on_error("SetupCantStartSpooler", install) != IDRETRY)
+        *answer = ask_on_error("SetupCantStartSpooler", install);
+        if (*answer != IDRETRY)
             return 0;
     }
 }

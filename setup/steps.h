@@ -15,9 +15,15 @@ enum StepOutcome {
 StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
                      int install);
 
+// For an operation that asked the user about its own failure: the step
+// takes that answer (IDABORT, IDIGNORE, or 0 when no box showed) instead of
+// asking its own question about the same failure.
+void take_answer_for_step(int answer);
+
 // Starts the spooler again (NT family), asking Abort/Retry/Ignore while it
-// fails: 1 once it runs, 0 when the user gave up (error captured).
-int restart_spooler(int install);
+// fails: 1 once it runs, 0 when the user gave up (error captured, the last
+// answer in *answer).
+int restart_spooler(int install, int *answer);
 
 // The closing text of an installation (install 1) or a removal (0) into
 // message_text: the success text with the product name, or the failure

@@ -46,8 +46,10 @@ int copy_file(const char *directory, const char *name, const char *destination,
 }
 
 // Writes one piece of input with every "@" replaced, in bounded output
-// pieces, so that no number of "@" can overflow the output line.
-static void write_substituted(FILE *out, const char *piece)
+// pieces, so that no number of "@" can overflow the output line. 0 when the
+// stream refused a piece (the disk is full), with the error left as the
+// last error.
+static int write_substituted(FILE *out, const char *piece)
 {
     char line[COPY_LINE_SIZE];
     size_t length = 0;
@@ -56,19 +58,41 @@ static void write_substituted(FILE *out, const char *piece)
         const char *insert = *p == '@' ? product_short_name : NULL;
         size_t insert_length = insert != NULL ? strlen(insert) : 1;
         if (length + insert_length >= sizeof line) {
-            fwrite(line, 1, length, out);
+            if (fwrite(line, 1, length, out) != length)
+                return 0;
             length = 0;
         }
         if (insert == NULL) {
             line[length++] = *p;
         } else if (insert_length >= sizeof line) {
-            fputs(insert, out);
+            if (fputs(insert, out) == EOF)
+                return 0;
         } else {
             memcpy(line + length, insert, insert_length);
             length += insert_length;
         }
     }
-    fwrite(line, 1, length, out);
+    return fwrite(line, 1, length, out) == length;
+}
+
+// Copies the open source into the open destination and closes the
+// destination, whose last piece reaches the disk only then. 0 with the
+// error captured when a write failed.
+static int write_copy(FILE *in, FILE *out)
+{
+    char piece[COPY_LINE_SIZE];
+    int written = 1;
+
+    // A line longer than the buffer arrives in pieces, each handled alike.
+    while (written && fgets(piece, sizeof piece, in) != NULL)
+        written = write_substituted(out, piece);
+    if (!written)
+        capture_last_error();
+    if (fclose(out) != 0 && written) {
+        capture_last_error();
+        written = 0;
+    }
+    return written;
 }
 
 int copy_with_substitution(const char *directory, const char *name, const char *destination,
@@ -76,9 +100,8 @@ int copy_with_substitution(const char *directory, const char *name, const char *
 {
     char source_path[COPY_PATH_SIZE];
     char destination_path[COPY_PATH_SIZE];
-    char piece[COPY_LINE_SIZE];
     FILE *in = NULL;
-    FILE *out = NULL;
+    FILE *out;
     int result = 0;
 
     format_text(source_path, sizeof source_path, "%s\\%s", directory, name);
@@ -94,15 +117,14 @@ int copy_with_substitution(const char *directory, const char *name, const char *
         capture_last_error();
         goto done;
     }
-    // A line longer than the buffer arrives in pieces, each handled alike.
-    while (fgets(piece, sizeof piece, in) != NULL)
-        write_substituted(out, piece);
-    result = 1;
+    result = write_copy(in, out);
+    // A cut copy would give the uninstaller half its texts; without the
+    // file every text shows its key, and a full disk gets its space back.
+    if (!result)
+        delete_file(destination_path);
 done:
     if (in != NULL)
         fclose(in);
-    if (out != NULL)
-        fclose(out);
     set_normal_attributes(destination_path);
     return result;
 }

@@ -14,7 +14,8 @@ int delete_file(const char *path);
 int copy_file(const char *directory, const char *name, const char *destination,
               const char *new_name);
 // Copies a text file and puts product_short_name in place of every "@".
-// 1 copied, 0 when a file could not be opened (error captured).
+// 1 copied, 0 when a file could not be opened or the copy could not be
+// written whole (error captured); a copy cut short is deleted.
 int copy_with_substitution(const char *directory, const char *name, const char *destination,
                            const char *new_name);
 

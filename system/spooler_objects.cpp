@@ -68,12 +68,21 @@ int delete_printer(char *printer_name)
     return result;
 }
 
+// The library or its entry point is missing: the user is asked.
+static int ask_why_not_called(HMODULE spooler)
+{
+    capture_last_error();
+    if (spooler == NULL)
+        return ask_on_error("CantLoadWinspool", TITLE_REMOVE);
+    return ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
+}
+
 DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version)
 {
     for (;;) {
         HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
         DeletePrinterDriverExFunction delete_ex = NULL;
-        DWORD result = DRIVER_EX_NOT_CALLED;
+        DWORD result;
         int answer = 0;
 
         // Through the generic function type, which converts to any other.
@@ -85,18 +94,15 @@ DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flag
             // The caller reads the result, not the error; keep it for the box.
             if (!result)
                 capture_last_error();
-        } else if (spooler == NULL) {
-            capture_last_error();
-            answer = ask_on_error("CantLoadWinspool", TITLE_REMOVE);
         } else {
-            capture_last_error();
-            answer = ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
+            answer = ask_why_not_called(spooler);
+            // Ignore passes the driver over. Abort keeps it and the removal
+            // fails, and so does a box that could not be shown, as everywhere.
+            result = answer == IDIGNORE ? DRIVER_EX_NOT_CALLED : 0;
         }
         if (spooler != NULL)
             FreeLibrary(spooler);
-        if (answer == IDRETRY)
-            continue;
-        // Abort keeps the driver, and the removal fails; Ignore passes it over.
-        return answer == IDABORT ? 0 : result;
+        if (answer != IDRETRY)
+            return result;
     }
 }

@@ -22,8 +22,8 @@ int delete_printer(char *printer_name);
 
 // DeletePrinterDriverExA, looked up at run time since older spoolers lack
 // it: its result. When it cannot be called the user is asked: Retry tries
-// again, Abort gives 0 (error captured), Ignore (or no answer) gives 1355,
-// which passes the driver over.
+// again, Ignore gives 1355, which passes the driver over, Abort or a box
+// that could not be shown gives 0 (error captured).
 DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version);
 
 #endif

@@ -1,5 +1,6 @@
 #include "system/spooler_service.h"
 
+#include "app/setup_state.h"
 #include "catalog/text_format.h"
 #include "system/environment.h"
 
@@ -63,19 +64,39 @@ static ServiceNode *record_dependent(ServiceNode *parent, const char *name)
     return *link;
 }
 
+static int fail_with(DWORD error)
+{
+    SetLastError(error);
+    capture_last_error();
+    return 0;
+}
+
+// Why a service that was started is stopped again: its own exit code, or
+// its service-specific one when it reports that instead.
+static DWORD start_failure_error(const SERVICE_STATUS *status)
+{
+    if (status->dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR &&
+        status->dwServiceSpecificExitCode != 0)
+        return status->dwServiceSpecificExitCode;
+    if (status->dwWin32ExitCode != NO_ERROR)
+        return status->dwWin32ExitCode;
+    return ERROR_SERVICE_NOT_ACTIVE;
+}
+
 // Polls the service until it reaches the state, a query fails, or the
-// limit runs out (ERROR_SERVICE_REQUEST_TIMEOUT, captured).
+// limit runs out (ERROR_SERVICE_REQUEST_TIMEOUT, captured). A service
+// that ends in its start is back to STOPPED: that fails at once, with the
+// service's own error captured.
 static int wait_for_state(SC_HANDLE service, DWORD wanted)
 {
     SERVICE_STATUS status;
     DWORD waited = 0;
 
     while (QueryServiceStatus(service, &status) && status.dwCurrentState != wanted) {
-        if (waited >= STATE_POLL_LIMIT_MS) {
-            SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
-            capture_last_error();
-            return 0;
-        }
+        if (wanted == SERVICE_RUNNING && status.dwCurrentState == SERVICE_STOPPED)
+            return fail_with(start_failure_error(&status));
+        if (waited >= STATE_POLL_LIMIT_MS)
+            return fail_with(ERROR_SERVICE_REQUEST_TIMEOUT);
         Sleep(STATE_POLL_INTERVAL_MS);
         waited += STATE_POLL_INTERVAL_MS;
     }
@@ -161,48 +182,90 @@ static int start_service(SC_HANDLE service)
     return GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
-// Starts the dependents recorded under parent, the last recorded first
-// (the reverse of the order they were stopped in), each together with what
-// was recorded under it. A dependent is released from the record once it
-// and everything under it run again; on a failure the rest stays recorded,
-// so that the next start resumes there.
-static int start_dependents(SC_HANDLE manager, ServiceNode *parent)
+// A service that is gone, or disabled, or needs one that is gone, will not
+// start on a later try either.
+static int cannot_start_again(DWORD error)
 {
-    while (parent->dependents != NULL) {
-        ServiceNode **link = &parent->dependents;
-        ServiceNode *child;
-        SC_HANDLE service;
-        int started;
-
-        while ((*link)->next != NULL)
-            link = &(*link)->next;
-        child = *link;
-        service = OpenServiceA(manager, child->name, SERVICE_ALL_ACCESS);
-        if (service == NULL) {
-            capture_last_error();
-            return 0;
-        }
-        started = start_service_tree(manager, service, child);
-        close_service(service);
-        if (!started)
-            return 0;
-        *link = NULL;
-        free(child->name);
-        free(child);
-    }
-    return 1;
+    return error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_SERVICE_DISABLED ||
+           error == ERROR_SERVICE_MARKED_FOR_DELETE || error == ERROR_SERVICE_DEPENDENCY_DELETED;
 }
 
-int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
+// Releases the node with everything recorded under it.
+static void free_service_node(ServiceNode *node)
+{
+    while (node->dependents != NULL) {
+        ServiceNode *child = node->dependents;
+        node->dependents = child->next;
+        free_service_node(child);
+    }
+    free(node->name);
+    free(node);
+}
+
+// Starts the service and waits until it runs; 0 with the error captured.
+static int start_and_wait(SC_HANDLE service)
 {
     if (!start_service(service)) {
         capture_last_error();
         return 0;
     }
-    if (!wait_for_state(service, SERVICE_RUNNING))
+    return wait_for_state(service, SERVICE_RUNNING);
+}
+
+static int start_recorded(SC_HANDLE manager, ServiceNode **link);
+
+// Starts one recorded dependent, then what was recorded under it. *gone
+// tells that its own start failed for good.
+static int start_dependent(SC_HANDLE manager, ServiceNode *node, int *gone)
+{
+    SC_HANDLE service = OpenServiceA(manager, node->name, SERVICE_ALL_ACCESS);
+    int own_start;
+
+    if (service == NULL) {
+        capture_last_error();
+        *gone = cannot_start_again(last_error);
+        return 0;
+    }
+    own_start = start_and_wait(service);
+    close_service(service);
+    *gone = !own_start && cannot_start_again(last_error);
+    return own_start && start_recorded(manager, &node->dependents);
+}
+
+// Starts the dependents recorded from *link on, the last recorded first
+// (the reverse of the order they were stopped in), each together with what
+// was recorded under it. Every one is tried: one that fails does not keep
+// the others stopped. A dependent is released from the record once it runs
+// again, or when it never can; one that failed otherwise stays recorded
+// for the next start. The error captured is the first failure's.
+static int start_recorded(SC_HANDLE manager, ServiceNode **link)
+{
+    ServiceNode *node = *link;
+    DWORD first_error;
+    int others;
+    int started;
+    int gone;
+
+    if (node == NULL)
+        return 1;
+    others = start_recorded(manager, &node->next);
+    first_error = last_error;
+    started = start_dependent(manager, node, &gone);
+    if (started || gone) {
+        *link = node->next;
+        free_service_node(node);
+    }
+    if (!others)
+        fail_with(first_error);
+    return others && started;
+}
+
+int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
+{
+    if (!start_and_wait(service))
         return 0;
     // Then the services that need this one, as soon as it runs.
-    return start_dependents(manager, node);
+    return start_recorded(manager, &node->dependents);
 }
 
 // Opens the service manager and the spooler service; 0 with the error

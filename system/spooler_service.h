@@ -28,9 +28,12 @@ int start_spooler(void);
 // them under node. Non-zero on success.
 int stop_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
 // Starts the service and then what node recorded under it, each service
-// right after the one it needs. What runs again is released from the
-// record; after a failure the rest stays recorded for the next start.
-// Non-zero on success.
+// right after the one it needs; every recorded service is tried. What runs
+// again is released from the record, and so is what never can (gone or
+// disabled); what failed otherwise stays recorded for the next start. A
+// service that stops again during its start fails it with the service's
+// own error. Non-zero on success; 0 with the first failure's error
+// captured.
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
 
 // Closes the current user's print window, if there is one.

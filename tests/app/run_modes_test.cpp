@@ -73,6 +73,7 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
 {
     // Started as the system's software list starts it, in capitals.
     boot_as_uninstaller(winsim::windows_xp, "RMZANTR.EXE");
+    winsim::put_file("C:\\WINDOWS\\system32\\RMZANTR.EXE", "MZ uninstaller copy");
     winsim::put_file("C:\\WINDOWS\\system32\\zantrel.apd", shipped_language_file("eng"));
     // A program planted in the directory the uninstaller moves to must not run.
     winsim::put_file("C:\\cmd.exe", "planted");
@@ -83,9 +84,15 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
     std::vector<winsim::ExecRecord> execs = winsim::execs();
     ASSERT_EQ(1u, execs.size());
     EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", execs[0].path);
-    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" "
-              "\"C:\\WINDOWS\\system32\\rmzantr.exe\"",
+    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & "
+              "for /L %i in (1,1,30) do if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" "
+              "(del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & ping -n 2 127.0.0.1 >nul)",
               execs[0].command_line);
+    // The interpreter came before this process had ended, and deleted the
+    // copy on its second try, a second later.
+    EXPECT_FALSE(winsim::file_present("C:\\WINDOWS\\system32\\rmzantr.exe"));
+    EXPECT_FALSE(winsim::file_present("C:\\WINDOWS\\system32\\zantrel.apd"));
+    EXPECT_TRUE(winsim::script_failures().empty());
     EXPECT_FALSE(winsim::reboot_requested());
     // The removal spoke the installed language and used the platform's own
     // description, as a normal run's removal does.
@@ -119,25 +126,53 @@ TEST_F(RunModes, WithoutACommandInterpreterTheUninstallerEndsWithOne)
     EXPECT_EQ(1u, winsim::execs().size());
 }
 
-TEST_F(RunModes, AFailedRemovalKeepsTheUninstallerCopyAndEndsWithZero)
+TEST_F(RunModes, TheUninstallerCopyStaysWhileTheUninstallEntryNamesIt)
 {
-    for (const winsim::Version &version : {winsim::windows_nt_40, winsim::windows_98}) {
-        boot_as_uninstaller(version, "rmzantr.exe");
+    // A removal that fails before the entry is deleted (a printer that
+    // stays), and one that fails after it (the spooler does not start
+    // again and the user gives up): both end with the failure text.
+    struct {
+        const winsim::Version &version;
+        const char *refused;
+        DWORD error;
+        bool entry_stays;
+    } cases[] = {
+        {winsim::windows_nt_40, "DeletePrinter", ERROR_ACCESS_DENIED, true},
+        {winsim::windows_98, "DeletePrinter", ERROR_ACCESS_DENIED, true},
+        {winsim::windows_nt_40, "StartServiceA", ERROR_SERVICE_REQUEST_TIMEOUT, false},
+    };
+    for (const auto &c : cases) {
+        boot_as_uninstaller(c.version, "rmzantr.exe");
         reset_setup_state();
         arrange_installed_product("eng");
-        winsim::fail_call("DeletePrinter", 1, ERROR_ACCESS_DENIED);
+        std::string copy = winsim::machine().system_dir + "\\rmzantr.exe";
+        std::string settings = winsim::machine().system_dir + "\\zantrel.apd";
+        winsim::fail_call(c.refused, 1, c.error);
         expect_progress();
         winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDABORT; });
 
-        EXPECT_EQ(0, run_setup()) << version.name;
+        int exit_code = run_setup();
 
-        // The uninstall entry still names the copy, and the result asks to
-        // run the removal again.
-        EXPECT_TRUE(winsim::execs().empty()) << version.name;
-        EXPECT_TRUE(winsim::file_present(winsim::machine().system_dir + "\\rmzantr.exe"));
+        std::string label = std::string(c.version.name) + ", " + c.refused + " refused";
+        EXPECT_EQ(c.entry_stays, winsim::registry_key_exists(
+                                     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel"))
+            << label;
         ASSERT_FALSE(status_history().empty());
         EXPECT_EQ(0u, status_history().back().find("The Ravelo printer drivers could not be removed"))
-            << status_history().back();
+            << label << ": " << status_history().back();
+        if (c.entry_stays) {
+            // The entry names the copy, and the result asks to run it again.
+            EXPECT_EQ(0, exit_code) << label;
+            EXPECT_TRUE(winsim::execs().empty()) << label;
+            EXPECT_TRUE(winsim::file_present(copy)) << label;
+            EXPECT_TRUE(winsim::file_present(settings)) << label;
+        } else {
+            // Nothing names the copy any more: it goes, replacing the process.
+            EXPECT_EQ(0, exit_code) << label;
+            EXPECT_EQ(1u, winsim::execs().size()) << label;
+            EXPECT_FALSE(winsim::file_present(copy)) << label;
+            EXPECT_FALSE(winsim::file_present(settings)) << label;
+        }
     }
 }
 

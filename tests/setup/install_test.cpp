@@ -589,3 +589,52 @@ TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
     EXPECT_EQ(0, winsim::open_inf_count());
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
 }
+
+TEST_F(Installation, AFullDiskWhileTheInfOrTheMessageFileIsWrittenFailsTheFilesStep)
+{
+    // The INF is the first file the installation writes, the message file
+    // the second; each reaches the disk when it is closed.
+    for (int write : {1, 2}) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        winsim::fail_call("WriteFile", write, ERROR_DISK_FULL);
+        std::vector<std::string> boxes;
+        std::string result_text;
+
+        EXPECT_EQ(0, install(&result_text, one_box(IDABORT, &boxes))) << write;
+
+        EXPECT_EQ(std::vector<std::string>{"The files could not be installed.\r\n" +
+                                           system_text(ERROR_DISK_FULL)},
+                  boxes)
+            << write;
+        EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+        expect_no_temporary_inf();
+        // A cut INF installs nothing; a cut message file is not left for
+        // the uninstaller; and neither leaves an uninstall entry.
+        EXPECT_EQ(write == 1 ? 0 : 1, winsim::call_count("SetupInstallFromInfSectionA")) << write;
+        EXPECT_EQ(write == 2, winsim::file_present(system("faxsrv.exe"))) << write;
+        EXPECT_EQ(write == 2, winsim::file_present(system("rmzantr.exe"))) << write;
+        EXPECT_FALSE(winsim::file_present(system("zantrel.apd"))) << write;
+        EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY)) << write;
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    }
+}
+
+TEST_F(Installation, ASpoolerThatDoesNotStartAgainAfterTheOldRemovalIsAskedAboutOnce)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    // The removal's restart of the spooler, the first start of the run.
+    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_REQUEST_TIMEOUT);
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, install(&result_text, one_box(IDABORT, &boxes)));
+
+    EXPECT_EQ(std::vector<std::string>{"The print spooler could not be started.\r\n" +
+                                       system_text(ERROR_SERVICE_REQUEST_TIMEOUT)},
+              boxes);
+    EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
+    // Abort ended the run there: nothing new was installed.
+    EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
+}

@@ -284,11 +284,11 @@ TEST_F(Removal, ASpoolerLibraryWithoutTheDeleteCallIsReportedPerDriverAndPassedO
     EXPECT_EQ(0, winsim::loaded_library_count());
 }
 
-TEST_F(Removal, ASpoolerThatDoesNotStartAgainIsAskedAboutAndGivingUpFailsTheRemoval)
+TEST_F(Removal, ASpoolerThatDoesNotStartAgainIsAskedAboutOnceAndGivingUpFailsTheRemoval)
 {
     const std::string start_box = "The print spooler could not be started.\r\n" +
                                   system_text(ERROR_SERVICE_REQUEST_TIMEOUT);
-    for (int answer : {IDRETRY, IDIGNORE}) {
+    for (int answer : {IDRETRY, IDIGNORE, IDABORT}) {
         boot_version(winsim::windows_xp);
         reset_setup_state();
         arrange_installed_product("eng");
@@ -297,36 +297,22 @@ TEST_F(Removal, ASpoolerThatDoesNotStartAgainIsAskedAboutAndGivingUpFailsTheRemo
         winsim::fail_call("StartServiceA", 2, ERROR_SERVICE_REQUEST_TIMEOUT);
         std::vector<std::string> boxes;
         std::string result_text;
+        answer_error_boxes(answer);
 
-        int exit_code = remove_from_normal_run(&result_text, [&boxes, answer] {
-            winsim::expect_message_box([&boxes, answer](const winsim::MessageBoxSeen &box) {
-                boxes.push_back(box.text);
-                return answer;
-            });
-            if (answer == IDIGNORE) {
-                winsim::expect_message_box([&boxes](const winsim::MessageBoxSeen &box) {
-                    boxes.push_back(box.text);
-                    return IDABORT;
-                });
-            }
-        });
+        int exit_code = remove_from_normal_run(&result_text);
 
         expect_product_gone("XP");
-        ASSERT_FALSE(boxes.empty());
-        EXPECT_EQ(start_box, boxes[0]);
+        for (const winsim::MessageBoxSeen &box : winsim::message_boxes_shown())
+            boxes.push_back(box.text);
+        // One failure, one question: the start's, not the removal's after it.
+        EXPECT_EQ(std::vector<std::string>{start_box}, boxes) << answer;
         if (answer == IDRETRY) {
             // Only the start is tried again, and the removal succeeds.
             EXPECT_EQ(1, exit_code);
-            EXPECT_EQ(1u, boxes.size());
             EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
             EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector"));
         } else {
-            // Given up: the step asks about the removal, with the start's error.
-            EXPECT_EQ(0, exit_code);
-            ASSERT_EQ(2u, boxes.size());
-            EXPECT_EQ("The earlier installation could not be removed.\r\n" +
-                          system_text(ERROR_SERVICE_REQUEST_TIMEOUT),
-                      boxes[1]);
+            EXPECT_EQ(0, exit_code) << answer;
             EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax"));
             EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed"))
                 << result_text;
@@ -362,6 +348,52 @@ TEST_F(Removal, AbortWhenTheSpoolerLibraryCannotBeLoadedKeepsTheDriverAndFailsTh
     EXPECT_EQ(1, winsim::call_count("LoadLibraryA"));
     EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
     EXPECT_EQ(0, winsim::loaded_library_count());
+}
+
+TEST_F(Removal, ALibraryPromptThatCannotBeShownKeepsTheDriverAndFailsTheRemoval)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    winsim::fail_call("LoadLibraryA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    // Its prompt, the first box of the run, cannot be shown.
+    winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<std::string> boxes;
+    std::string result_text;
+
+    EXPECT_EQ(0, remove_from_normal_run(&result_text, one_box(IDABORT, &boxes)));
+
+    EXPECT_EQ(std::vector<std::string>{"The earlier installation could not be removed.\r\n" +
+                                       system_text(ERROR_NOT_ENOUGH_MEMORY)},
+              boxes);
+    EXPECT_EQ(2u, winsim::printer_drivers("Windows NT x86").size());
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
+        << result_text;
+}
+
+TEST_F(Removal, FilesOfADirectoryThatCannotBeReadStayWithTheEntryAndFailTheRemoval)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    std::string processor_file = print_processor_directory() + "\\tqvprint.dll";
+    // A file of that name in the root of the current drive is not the product's.
+    winsim::put_file("D:\\tqvprint.dll", "someone else's");
+    winsim::fail_call("GetPrintProcessorDirectoryA",
+                      winsim::call_count("GetPrintProcessorDirectoryA") + 1, RPC_S_SERVER_UNAVAILABLE);
+    last_error = 0;
+
+    EXPECT_EQ(0, remove_old_installation());
+
+    EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, last_error);
+    EXPECT_TRUE(winsim::file_present("D:\\tqvprint.dll"));
+    EXPECT_TRUE(winsim::file_present(processor_file));
+    // What the other directories hold goes; the entry stays for a new try.
+    EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    // The failure is the removal's to tell: no box of its own here.
+    EXPECT_TRUE(winsim::message_boxes_shown().empty());
+    EXPECT_TRUE(winsim::script_failures().empty());
 }
 
 TEST_F(Removal, TheUninstallerSpeaksTheInstalledLanguageWithTheNameFilledIn)

@@ -7,8 +7,12 @@
 // Windows gives for that function, once for every way the user answers the
 // Abort/Retry/Ignore boxes: Abort, Ignore, Retry once and then Abort. A run
 // that asks no box is not repeated for the other answers: it would be the
-// same run. The machine starts from an earlier installation of the package
-// beside foreign printers, drivers, files, registry values and services.
+// same run. Every start of a service is swept once more as a start that
+// is accepted and that the service then fails; and on the NT family each
+// service that needs the spooler is, in turn, disabled or deleted while it
+// runs, so that it cannot come back. The machine starts from an earlier
+// installation of the package beside foreign printers, drivers, files,
+// registry values and services.
 #include "sweep/run_checks.h"
 
 #include <winspool.h>
@@ -105,6 +109,7 @@ const std::map<std::string, DWORD> &sweep_errors()
         {"SetupPromptReboot", ERROR_NOT_ENOUGH_MEMORY},
         {"SetupSetDirectoryIdA", ERROR_NOT_ENOUGH_MEMORY},
         {"StartServiceA", ERROR_SERVICE_REQUEST_TIMEOUT},
+        {"WriteFile", ERROR_DISK_FULL},
         {"WriteProfileStringA", ERROR_ACCESS_DENIED},
         {"_beginthread", ERROR_NOT_ENOUGH_MEMORY},
         {"_execl", ERROR_NOT_ENOUGH_MEMORY},
@@ -188,6 +193,28 @@ void report_crash(int signal_number)
     std::raise(signal_number);
 }
 
+// The exit code of a service that fails in its start: its own code.
+const DWORD SERVICE_EXIT_CODE = ERROR_FILE_NOT_FOUND;
+
+// The services arranged by arrange_foreign_objects that need the spooler,
+// each with those that need it in turn.
+const std::vector<std::vector<std::string>> DEPENDENT_SERVICES = {{"Fax", "FaxClient"},
+                                                                  {"FaxClient"}};
+
+void arrange_service_fault(const Fault &fault)
+{
+    if (fault.kind == FaultKind::call_fails && !fault.function.empty())
+        winsim::fail_call(fault.function, fault.nth, fault.error);
+    if (fault.kind == FaultKind::service_ends)
+        winsim::fail_service_start(fault.nth, ERROR_SERVICE_SPECIFIC_ERROR, fault.error);
+    if (fault.kind != FaultKind::service_disabled && fault.kind != FaultKind::service_deleted)
+        return;
+    winsim::ServiceSetup service{fault.cannot_run[0], {fault.cannot_run[0] == "Fax" ? "Spooler" : "Fax"}};
+    service.disabled = fault.kind == FaultKind::service_disabled;
+    service.marked_for_deletion = fault.kind == FaultKind::service_deleted;
+    winsim::add_service(service);
+}
+
 void arrange(const Scenario &scenario)
 {
     winsim::MachineSetup setup = winsim::setup_for(scenario.version);
@@ -202,6 +229,23 @@ void arrange(const Scenario &scenario)
     winsim::set_dialog_timeout(std::chrono::milliseconds(2000));
 }
 
+// The uninstaller's message file is a whole copy of a shipped language
+// file, with the short name filled in.
+bool message_file_whole()
+{
+    std::string settings = winsim::machine().system_dir + "\\zantrel.apd";
+    if (!winsim::file_present(settings))
+        return false;
+    for (const char *code : {"ger", "eng", "fre"}) {
+        std::string whole;
+        for (char c : language_file(code))
+            whole += c == '@' ? std::string("Ravelo") : std::string(1, c);
+        if (winsim::file_bytes(settings) == whole)
+            return true;
+    }
+    return false;
+}
+
 Outcome run_once(const Scenario &scenario, const Fault &fault, Answers answers)
 {
     Outcome outcome;
@@ -209,14 +253,15 @@ Outcome run_once(const Scenario &scenario, const Fault &fault, Answers answers)
     RunChecks checks;
     outcome.run_start = winsim::journal().size();
     std::shared_ptr<std::vector<BoxAnswered>> answered = script_user(scenario.kind, answers);
-    if (!fault.function.empty())
-        winsim::fail_call(fault.function, fault.nth, fault.error);
+    arrange_service_fault(fault);
 
     outcome.exit_code = run_setup();
 
     outcome.journal = winsim::journal();
     outcome.box_asked = !answered->empty();
     outcome.violations = checks.after_run(scenario.kind, outcome.exit_code, *answered, fault);
+    if (scenario.kind == RunKind::install && outcome.exit_code == 1 && !message_file_whole())
+        outcome.violations.push_back("the installation succeeded with its message file cut or missing");
     return outcome;
 }
 
@@ -224,10 +269,44 @@ std::string describe_run(const Scenario &scenario, const Fault &fault, Answers a
                          const std::string &arguments)
 {
     std::ostringstream text;
-    text << scenario.name << ": " << fault.function << " #" << fault.occurrence << " of the run (#"
-         << fault.nth << " from boot; " << arguments << ") fails with " << fault.error
-         << ", boxes answered " << answers_name(answers);
+    text << scenario.name << ": ";
+    if (fault.kind == FaultKind::service_disabled || fault.kind == FaultKind::service_deleted) {
+        text << "service " << fault.cannot_run[0]
+             << (fault.kind == FaultKind::service_disabled ? " disabled" : " deleted")
+             << " while it runs";
+    } else {
+        text << fault.function << " #" << fault.occurrence << " of the run (#" << fault.nth
+             << " from boot; " << arguments << ")"
+             << (fault.kind == FaultKind::service_ends ? " is accepted, and the service ends with "
+                                                       : " fails with ")
+             << fault.error;
+    }
+    text << ", boxes answered " << answers_name(answers);
     return text.str();
+}
+
+// Runs the fault with every way of answering; a run that asks no box is
+// not repeated. Counts the runs, and the runs with violations.
+void sweep_fault(const Scenario &scenario, const Fault &fault, const std::string &arguments,
+                 int *runs, int *violating_runs)
+{
+    for (Answers answers : {Answers::abort, Answers::ignore, Answers::retry_then_abort}) {
+        std::string label = describe_run(scenario, fault, answers, arguments);
+        snprintf(current_run, sizeof current_run, "%s", label.c_str());
+        Outcome outcome = run_once(scenario, fault, answers);
+        (*runs)++;
+        if (!outcome.violations.empty()) {
+            (*violating_runs)++;
+            std::string all;
+            for (const std::string &violation : outcome.violations)
+                all += "\n  - " + violation;
+            ADD_FAILURE() << label << ", exit code " << outcome.exit_code << ":" << all;
+        }
+        // Without a box the answers change nothing: the other passes
+        // would repeat this run.
+        if (!outcome.box_asked)
+            break;
+    }
 }
 
 // Every function's calls within the run: name, how many were made before
@@ -306,6 +385,8 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
     EXPECT_FALSE(clean.box_asked) << scenario.name;
 
     int calls_swept = 0;
+    int starts_swept = 0;
+    int services_swept = 0;
     int runs = 1;
     int violating_runs = 0;
     std::set<std::string> unknown;
@@ -320,22 +401,21 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
         for (size_t k = 0; k < swept.arguments.size(); k++) {
             Fault fault{swept.function, swept.before_run + (int)k + 1, (int)k + 1, error->second};
             calls_swept++;
-            for (Answers answers : {Answers::abort, Answers::ignore, Answers::retry_then_abort}) {
-                std::string label = describe_run(scenario, fault, answers, swept.arguments[k]);
-                snprintf(current_run, sizeof current_run, "%s", label.c_str());
-                Outcome outcome = run_once(scenario, fault, answers);
-                runs++;
-                if (!outcome.violations.empty()) {
-                    violating_runs++;
-                    std::string all;
-                    for (const std::string &violation : outcome.violations)
-                        all += "\n  - " + violation;
-                    ADD_FAILURE() << label << ", exit code " << outcome.exit_code << ":" << all;
-                }
-                // Without a box the answers change nothing: the other passes
-                // would repeat this run.
-                if (!outcome.box_asked)
-                    break;
+            sweep_fault(scenario, fault, swept.arguments[k], &runs, &violating_runs);
+            if (swept.function != "StartServiceA")
+                continue;
+            fault.kind = FaultKind::service_ends;
+            fault.error = SERVICE_EXIT_CODE;
+            starts_swept++;
+            sweep_fault(scenario, fault, swept.arguments[k], &runs, &violating_runs);
+        }
+    }
+    if (scenario.version.platform_id == VER_PLATFORM_WIN32_NT) {
+        for (const std::vector<std::string> &cannot_run : DEPENDENT_SERVICES) {
+            for (FaultKind kind : {FaultKind::service_disabled, FaultKind::service_deleted}) {
+                Fault fault{"", 0, 0, 0, kind, cannot_run};
+                services_swept++;
+                sweep_fault(scenario, fault, "", &runs, &violating_runs);
             }
         }
     }
@@ -344,9 +424,13 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
 
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::cout << "fault sweep " << scenario.name << ": " << calls_swept << " calls swept, " << runs
-              << " runs, " << violating_runs << " with violations, " << seconds << " s\n";
+    std::cout << "fault sweep " << scenario.name << ": " << calls_swept << " calls swept, "
+              << starts_swept << " starts failed by their service, " << services_swept
+              << " services that cannot come back, " << runs << " runs, " << violating_runs
+              << " with violations, " << seconds << " s\n";
     RecordProperty("calls_swept", calls_swept);
+    RecordProperty("starts_swept", starts_swept);
+    RecordProperty("services_swept", services_swept);
     RecordProperty("runs", runs);
     EXPECT_GT(calls_swept, 50) << "the run made too few calls to be a real run";
 }

@@ -3,6 +3,7 @@
 #include "app/setup_state.h"
 #include "resources/resource.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -261,6 +262,9 @@ void arrange_foreign_objects()
                                "DisplayName", REG_SZ, std::string("Office") + '\0');
     winsim::put_file(winsim::machine().system_dir + "\\office.exe", "foreign program");
     winsim::put_file(winsim::machine().temp_dir + "\\INSTALL.LOG", "foreign log");
+    // Where a path composed from an unread directory would point.
+    winsim::put_file(winsim::machine().current_dir.substr(0, 2) + "\\tqvprint.dll",
+                     "foreign file of the same name");
     if (!family_95()) {
         // Services that need the spooler, so that its whole tree is stopped.
         winsim::add_service({"Fax", {"Spooler"}});
@@ -483,7 +487,9 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
         if (!(start_given_up && start_calls.count(fault.function) != 0)) {
             for (const char *service : SERVICES) {
                 DWORD state = winsim::service_state(service);
-                if (state != 0 && state != SERVICE_RUNNING)
+                bool can_run = std::find(fault.cannot_run.begin(), fault.cannot_run.end(),
+                                         service) == fault.cannot_run.end();
+                if (can_run && state != 0 && state != SERVICE_RUNNING)
                     v.push_back("service left in state " + std::to_string(state) + ": " + service);
             }
         }
@@ -541,12 +547,24 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
                       &final_text);
     if (step_failed && verdict == Verdict::success)
         v.push_back("a step failed, yet the result says success: " + final_text);
-    if (replaced) {
-        // The uninstaller deletes itself only once the package is gone.
-        if (verdict != Verdict::success)
-            v.push_back("the uninstaller deleted itself after a failed removal: " + final_text);
-    } else if (verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure)) {
+    if (!replaced && verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure))
         v.push_back("exit code " + std::to_string(exit_code) + " with the result: " + final_text);
+
+    // The uninstaller of the NT family deletes itself when, and only when,
+    // the uninstall entry no longer names it; an entry it could not read
+    // counts as there, and so does one whose interpreter did not start.
+    if (kind == RunKind::uninstall && !family_95()) {
+        bool entry = winsim::registry_key_exists(
+            "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel");
+        std::string system = winsim::machine().system_dir + "\\";
+        if (replaced && entry)
+            v.push_back("the uninstaller deleted itself while the uninstall entry names it: " +
+                        final_text);
+        if (replaced && (winsim::file_present(system + "rmzantr.exe") ||
+                         winsim::file_present(system + "zantrel.apd")))
+            v.push_back("the uninstaller's delete command left its copy");
+        if (!replaced && !entry && fault.function != "_execl" && fault.function != "RegOpenKeyExA")
+            v.push_back("the uninstaller kept its copy though nothing names it: " + final_text);
     }
     return v;
 }

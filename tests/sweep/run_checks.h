@@ -22,12 +22,25 @@ struct BoxAnswered {
     int button;
 };
 
-// The call made to fail in a run; no function for a run without a fault.
+// What goes wrong in a run.
+enum class FaultKind {
+    call_fails,         // the call fails with the error
+    service_ends,       // StartServiceA is accepted; the service then ends
+                        // in that start with the error as its exit code
+    service_disabled,   // the service is disabled while it runs
+    service_deleted,    // the service is marked for deletion while it runs
+};
+
+// The call made to fail in a run (no function for a run without a fault),
+// or the service that cannot come back.
 struct Fault {
     std::string function;
     int nth;        // counted from boot
     int occurrence; // counted within the run
     DWORD error;
+    FaultKind kind = FaultKind::call_fails;
+    // A service that cannot run again, and those that need it.
+    std::vector<std::string> cannot_run = {};
 };
 
 bool family_95();

@@ -118,6 +118,28 @@ TEST_F(Files, SettingsCopyFromAMissingSourceCreatesNothing)
     EXPECT_FALSE(winsim::file_present("C:\\WINDOWS\\system32\\zantrel.apd"));
 }
 
+TEST_F(Files, SettingsCopyOnAFullDiskFailsAndLeavesNoCutCopy)
+{
+    // The stream reaches the disk in 4096-byte pieces: a long file fails
+    // while it is copied (fwrite), a short one when it is closed (fclose).
+    product_short_name = "Ravelo";
+    std::string long_file;
+    for (int i = 0; i < 200; i++)
+        long_file += "SetupOk: @ has been installed.\n";
+    for (const std::string &source : {long_file, std::string("RemoveOk: @\n")}) {
+        winsim::put_file("D:\\lang.eng", source);
+        winsim::put_file("C:\\WINDOWS\\system32\\zantrel.apd", "an earlier copy");
+        winsim::fail_call("WriteFile", winsim::call_count("WriteFile") + 1, ERROR_DISK_FULL);
+        last_error = 0;
+
+        EXPECT_EQ(0, copy_with_substitution("D:", "lang.eng", SYSTEM, "zantrel.apd")) << source.size();
+
+        EXPECT_EQ((DWORD)ERROR_DISK_FULL, last_error) << source.size();
+        EXPECT_FALSE(winsim::file_present("C:\\WINDOWS\\system32\\zantrel.apd")) << source.size();
+        EXPECT_EQ(0, winsim::open_stream_count());
+    }
+}
+
 TEST_F(Files, SettingsCopyOverAReadOnlyCopyLeavesANormalFile)
 {
     product_short_name = "Sorvik";

@@ -288,38 +288,109 @@ TEST_F(SpoolerService, AFailedSpoolerStartKeepsTheRecordForTheNextStart)
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
 }
 
-TEST_F(SpoolerService, ADependentThatDoesNotComeBackStaysRecordedWithWhatNeedsIt)
+namespace {
+
+std::vector<std::string> recorded_dependents()
 {
-    // The start opens the spooler, starts it, then opens and starts "Fax",
-    // then "FaxClient"; either step for "Fax" is refused once.
-    struct {
-        const char *function;
-        int nth; // counted from boot: the stop made its own calls first
-    } refusals[] = {{"StartServiceA", 2}, {"OpenServiceA", 5}};
-    for (const auto &refusal : refusals) {
+    std::vector<std::string> recorded;
+    for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next)
+        recorded.push_back(node->name);
+    return recorded;
+}
+
+} // namespace
+
+TEST_F(SpoolerService, EveryRecordedDependentIsTriedAndOnlyOneThatMayComeBackStaysRecorded)
+{
+    // "Fax" and "Modem" need only the spooler; the start brings back "Fax"
+    // first. What becomes of them while the spooler is stopped:
+    struct Case {
+        const char *name;
+        winsim::ServiceSetup fax;
+        winsim::ServiceSetup modem;
+        const char *refused; // a call refused once, or none
+        int nth;
+        DWORD error;         // reported by the failed start
+        std::vector<std::string> still_recorded;
+    };
+    winsim::ServiceSetup fax{"Fax", {"Spooler"}};
+    winsim::ServiceSetup modem{"Modem", {"Spooler"}};
+    winsim::ServiceSetup fax_disabled = fax;
+    fax_disabled.disabled = true;
+    winsim::ServiceSetup fax_deleted = fax;
+    fax_deleted.marked_for_deletion = true;
+    winsim::ServiceSetup modem_disabled = modem;
+    modem_disabled.disabled = true;
+    const Case cases[] = {
+        {"start of Fax refused once", fax, modem, "StartServiceA", 2, ERROR_ACCESS_DENIED, {"Fax"}},
+        {"Fax disabled", fax_disabled, modem, nullptr, 0, ERROR_SERVICE_DISABLED, {}},
+        {"Fax deleted", fax_deleted, modem, nullptr, 0, ERROR_SERVICE_DOES_NOT_EXIST, {}},
+        {"both gone: the first failure is told", fax_deleted, modem_disabled, nullptr, 0,
+         ERROR_SERVICE_DOES_NOT_EXIST, {}},
+    };
+    for (const Case &c : cases) {
         boot(winsim::MachineSetup());
         reset_setup_state();
-        winsim::add_service({"Fax", {"Spooler"}});
-        winsim::add_service({"FaxClient", {"Fax"}});
-        ASSERT_EQ(1, stop_spooler());
-        winsim::fail_call(refusal.function, refusal.nth, ERROR_ACCESS_DENIED);
+        winsim::add_service(c.fax);
+        winsim::add_service(c.modem);
+        ASSERT_EQ(1, stop_spooler()) << c.name;
+        ASSERT_EQ((std::vector<std::string>{"Modem", "Fax"}), recorded_dependents());
+        if (c.refused != nullptr)
+            winsim::fail_call(c.refused, c.nth, c.error);
+        last_error = 0xdeadbeef;
 
-        EXPECT_EQ(0, start_spooler()) << refusal.function;
-        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
-        EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax")) << refusal.function;
-        // The spooler's active dependents, indirect ones too, as they were stopped.
-        std::vector<std::string> recorded;
-        for (ServiceNode *node = spooler_service_list->dependents; node != nullptr; node = node->next)
-            recorded.push_back(node->name);
-        EXPECT_EQ((std::vector<std::string>{"FaxClient", "Fax"}), recorded) << refusal.function;
+        EXPECT_EQ(0, start_spooler()) << c.name;
+        EXPECT_EQ(c.error, last_error) << c.name;
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler")) << c.name;
+        bool modem_runs = !c.modem.disabled;
+        EXPECT_EQ(modem_runs ? (DWORD)SERVICE_RUNNING : (DWORD)SERVICE_STOPPED,
+                  winsim::service_state("Modem"))
+            << c.name << ": one failure does not keep the others stopped";
+        EXPECT_EQ(c.still_recorded, recorded_dependents()) << c.name;
 
-        // The next start brings back both, the one that needs "Fax" too.
-        EXPECT_EQ(1, start_spooler()) << refusal.function;
-        for (const char *name : {"Spooler", "Fax", "FaxClient"})
-            EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state(name))
-                << refusal.function << " " << name;
-        EXPECT_EQ(nullptr, spooler_service_list->dependents);
+        // The next start brings back what may come back, and is quiet
+        // about what never will.
+        EXPECT_EQ(1, start_spooler()) << c.name;
+        EXPECT_EQ(nullptr, spooler_service_list->dependents) << c.name;
+        DWORD fax_state = c.fax.disabled ? SERVICE_STOPPED : c.fax.marked_for_deletion ? 0 : SERVICE_RUNNING;
+        EXPECT_EQ(fax_state, winsim::service_state("Fax")) << c.name;
         EXPECT_EQ(0, winsim::open_service_handle_count());
+    }
+}
+
+TEST_F(SpoolerService, AServiceThatEndsInItsStartFailsTheStartAtOnceWithItsOwnError)
+{
+    struct {
+        DWORD win32_exit_code;
+        DWORD specific_exit_code;
+        DWORD reported;
+    } cases[] = {
+        {ERROR_FILE_NOT_FOUND, 0, ERROR_FILE_NOT_FOUND},
+        {ERROR_SERVICE_SPECIFIC_ERROR, 42, 42},
+    };
+    for (const auto &c : cases) {
+        boot(winsim::MachineSetup());
+        reset_setup_state();
+        winsim::ServiceSetup fax{"Fax", {"Spooler"}};
+        fax.start_pending_ms = 3000;
+        winsim::add_service(fax);
+        ASSERT_EQ(1, stop_spooler());
+        // The start of the spooler, then the one of "Fax".
+        winsim::fail_service_start(2, c.win32_exit_code, c.specific_exit_code);
+        unsigned long long started = winsim::now_ms();
+        last_error = 0xdeadbeef;
+
+        EXPECT_EQ(0, start_spooler());
+
+        EXPECT_EQ(c.reported, last_error);
+        // Polled through START_PENDING until it was back to STOPPED, not
+        // for the whole minute.
+        EXPECT_EQ(3000u, winsim::now_ms() - started) << c.reported;
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax"));
+        EXPECT_EQ(std::vector<std::string>{"Fax"}, recorded_dependents());
+        // It may start the next time, and then it does.
+        EXPECT_EQ(1, start_spooler());
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Fax"));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "system/platform.h"
 
 #include <cerrno>
+#include <string>
 
 using CRuntime = MachineTest;
 
@@ -46,6 +47,30 @@ TEST_F(CRuntime, TextModeWritingEndsLinesWithCrLf)
 
     EXPECT_EQ("[Version]\r\nSignature=$Windows NT$\r\nlast\r\n",
               winsim::file_bytes("C:\\WINDOWS\\TEMP\\out.inf"));
+}
+
+TEST_F(CRuntime, AFullDiskFailsTheWriteThatReachesIt)
+{
+    // A short text reaches the file only when the stream is closed; a text
+    // longer than the stream's 4096-byte buffer already on fputs.
+    std::string long_text(5000, 'x');
+    for (const std::string &text : {std::string("[Version]\n"), long_text}) {
+        FILE *file = fopen("C:\\WINDOWS\\TEMP\\out.inf", "w");
+        ASSERT_NE(nullptr, file);
+        winsim::fail_call("WriteFile", winsim::call_count("WriteFile") + 1, ERROR_DISK_FULL);
+        errno = 0;
+        SetLastError(0xdeadbeef);
+
+        int put = fputs(text.c_str(), file);
+        int closed = fclose(file);
+
+        bool fails_on_put = text.size() > 4096;
+        EXPECT_EQ(fails_on_put ? EOF : 1, put == EOF ? EOF : 1) << text.size();
+        EXPECT_EQ(fails_on_put ? 0 : EOF, closed) << text.size();
+        EXPECT_EQ(ENOSPC, errno) << text.size();
+        EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError()) << text.size();
+        EXPECT_EQ(0, winsim::open_stream_count());
+    }
 }
 
 TEST_F(CRuntime, OpenFailuresSetErrnoAndTheLastError)

@@ -226,3 +226,78 @@ TEST_F(Services, AHandleAllowsOnlyWhatItWasOpenedFor)
     EXPECT_EQ((DWORD)ERROR_INVALID_SERVICE_CONTROL, GetLastError());
     EXPECT_EQ((DWORD)SERVICE_STOPPED, status.dwCurrentState);
 }
+
+TEST_F(Services, ADisabledServiceRunsOnButNeitherItNorWhatNeedsItStartsAgain)
+{
+    winsim::ServiceSetup fax{"Fax", {"Spooler"}};
+    fax.disabled = true;
+    winsim::add_service(fax);
+    winsim::add_service({"FaxClient", {"Fax"}, false});
+    open_manager();
+    SC_HANDLE service = open("Fax");
+    SC_HANDLE client = open("FaxClient");
+    SERVICE_STATUS status;
+
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, queried_state(service));
+    EXPECT_EQ(0u, stop(service, status));
+    EXPECT_EQ((DWORD)ERROR_SERVICE_DISABLED, start(service));
+    EXPECT_EQ((DWORD)ERROR_SERVICE_DEPENDENCY_FAIL, start(client));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, queried_state(service));
+    CloseServiceHandle(client);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}
+
+TEST_F(Services, AServiceMarkedForDeletionIsGoneOnceStoppedAndItsLastHandleClosed)
+{
+    winsim::ServiceSetup fax{"Fax", {"Spooler"}};
+    fax.marked_for_deletion = true;
+    winsim::add_service(fax);
+    winsim::add_service({"FaxClient", {"Fax"}, false});
+    open_manager();
+    SC_HANDLE service = open("Fax");
+    SERVICE_STATUS status;
+
+    EXPECT_EQ(0u, stop(service, status));
+    EXPECT_EQ((DWORD)ERROR_SERVICE_MARKED_FOR_DELETE, start(service));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Fax"));
+    CloseServiceHandle(service);
+
+    EXPECT_EQ(0u, winsim::service_state("Fax"));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, open("Fax"));
+    EXPECT_EQ((DWORD)ERROR_SERVICE_DOES_NOT_EXIST, GetLastError());
+    SC_HANDLE client = open("FaxClient");
+    EXPECT_EQ((DWORD)ERROR_SERVICE_DEPENDENCY_DELETED, start(client));
+    CloseServiceHandle(client);
+    CloseServiceHandle(manager);
+}
+
+TEST_F(Services, AStartTheServiceFailsIsAcceptedAndEndsInStoppedWithItsExitCodes)
+{
+    winsim::add_service({"Fax", {"Spooler"}, false, 0, 2000});
+    open_manager();
+    SC_HANDLE service = open("Fax");
+    winsim::fail_service_start(1, ERROR_SERVICE_SPECIFIC_ERROR, 42);
+    SERVICE_STATUS status;
+
+    EXPECT_EQ(0u, start(service));
+    ASSERT_TRUE(QueryServiceStatus(service, &status));
+    EXPECT_EQ((DWORD)SERVICE_START_PENDING, status.dwCurrentState);
+    EXPECT_EQ(0u, status.dwWin32ExitCode);
+    Sleep(2000);
+    ASSERT_TRUE(QueryServiceStatus(service, &status));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, status.dwCurrentState);
+    EXPECT_EQ((DWORD)ERROR_SERVICE_SPECIFIC_ERROR, status.dwWin32ExitCode);
+    EXPECT_EQ(42u, status.dwServiceSpecificExitCode);
+
+    // Only that start: the next one runs, and its status is clean again.
+    EXPECT_EQ(0u, start(service));
+    Sleep(2000);
+    ASSERT_TRUE(QueryServiceStatus(service, &status));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, status.dwCurrentState);
+    EXPECT_EQ(0u, status.dwWin32ExitCode);
+    EXPECT_EQ(0u, status.dwServiceSpecificExitCode);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}

@@ -39,18 +39,26 @@ int errno_for(DWORD error)
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
         return EEXIST;
+    case ERROR_DISK_FULL:
+        return ENOSPC;
     default:
         return EINVAL;
     }
 }
 
+// The Windows C runtime's stream buffer: a stream reaches the file in
+// pieces of this size, and the last piece only when it is closed.
+const size_t STREAM_BUFFER_SIZE = 4096;
+
 struct Stream {
+    std::string windows_path;
     std::string host;
     bool text = true;
     bool writing = false;
     std::string data; // reading: the bytes as the program sees them
     size_t position = 0;
     FILE *out = nullptr; // writing: the host file
+    char buffer[STREAM_BUFFER_SIZE];
 };
 
 // Text-mode reading: CR LF becomes LF, a lone CR stays, Ctrl-Z ends the file.
@@ -80,16 +88,28 @@ ssize_t stream_read(void *cookie, char *buffer, size_t size)
     return static_cast<ssize_t>(count);
 }
 
+// The runtime's _write: the buffered bytes go to the file in one WriteFile
+// call, journaled under that name (a test can make it fail, a full disk
+// with ERROR_DISK_FULL). A failed WriteFile writes nothing; the runtime
+// then sets errno from the error, and the stream's fputs, fwrite or fclose
+// that flushed the buffer fails. The last error stays as WriteFile left it.
+// (A cookie stream's write tells an error by writing 0 bytes.)
 ssize_t stream_write(void *cookie, const char *buffer, size_t size)
 {
     Stream *stream = static_cast<Stream *>(cookie);
-    the_machine().progress++;
+    Call call("WriteFile", describe("%s, %zu", quoted(stream->windows_path.c_str()).c_str(), size));
+    if (call.faulted()) {
+        errno = errno_for(call.fault_error());
+        return call.fail_injected(static_cast<ssize_t>(0));
+    }
     for (size_t i = 0; i < size; i++) {
         if (stream->text && buffer[i] == '\n')
             std::fputc('\r', stream->out);
         std::fputc(buffer[i], stream->out);
     }
-    return std::ferror(stream->out) ? -1 : static_cast<ssize_t>(size);
+    if (std::ferror(stream->out))
+        return call.fail(static_cast<ssize_t>(0), ERROR_WRITE_FAULT);
+    return call.done(static_cast<ssize_t>(size));
 }
 
 int stream_close(void *cookie)
@@ -138,6 +158,7 @@ extern "C" FILE *winsim_fopen(const char *filename, const char *mode)
         return fail_open(call, ERROR_ACCESS_DENIED);
 
     Stream *stream = new Stream;
+    stream->windows_path = filename;
     stream->host = path.host;
     stream->text = std::strchr(mode, 'b') == nullptr;
     stream->writing = kind != 'r';
@@ -162,6 +183,8 @@ extern "C" FILE *winsim_fopen(const char *filename, const char *mode)
         the_machine().open_files[stream->host]++;
     }
     FILE *file = fopencookie(stream, stream->writing ? (kind == 'w' ? "w" : "a") : "r", functions);
+    if (file != nullptr && stream->writing)
+        setvbuf(file, stream->buffer, _IOFBF, STREAM_BUFFER_SIZE);
     return call.done(file);
 }
 
@@ -174,7 +197,7 @@ extern "C" int _unlink(const char *filename)
         error = path.error;
     if (error == 0 && !path.exists)
         error = path.parent_exists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    if (error == 0 && (path.is_directory || winsim::is_read_only(path)))
+    if (error == 0 && (path.is_directory || winsim::is_read_only(path) || winsim::is_running_image(path)))
         error = ERROR_ACCESS_DENIED;
     if (error == 0 && winsim::is_open(path))
         error = ERROR_SHARING_VIOLATION;

@@ -116,7 +116,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
         return call.fail(FALSE, path.error);
     if (!path.exists)
         return call.fail(FALSE, missing_error(path));
-    if (path.is_directory || winsim::is_read_only(path))
+    if (path.is_directory || winsim::is_read_only(path) || winsim::is_running_image(path))
         return call.fail(FALSE, ERROR_ACCESS_DENIED);
     if (winsim::is_open(path))
         return call.fail(FALSE, ERROR_SHARING_VIOLATION);

@@ -75,6 +75,7 @@ void boot(const MachineSetup &setup)
     m.journal.clear();
     m.calls.clear();
     m.faults.clear();
+    m.start_faults.clear();
     m.attributes.clear();
     m.open_files.clear();
     m.services.clear();
@@ -82,6 +83,7 @@ void boot(const MachineSetup &setup)
     m.service_handles.clear();
     m.windows.clear();
     m.current_dir = setup.current_dir;
+    m.image_in_use = false;
     m.running = true;
     make_directory(setup.windows_dir);
     make_directory(setup.system_dir);
@@ -203,6 +205,14 @@ void clear_faults()
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     m.faults.clear();
+    m.start_faults.clear();
+}
+
+void fail_service_start(int nth, DWORD win32_exit_code, DWORD service_specific_exit_code)
+{
+    Machine &m = the_machine();
+    std::lock_guard<std::recursive_mutex> hold(m.lock);
+    m.start_faults.push_back({nth, win32_exit_code, service_specific_exit_code});
 }
 
 unsigned long long now_ms()

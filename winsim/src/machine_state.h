@@ -20,6 +20,13 @@ struct Fault {
     bool persistent;
 };
 
+// A start that StartServiceA accepts and the service then fails.
+struct StartFault {
+    int nth; // of the StartServiceA calls, from boot
+    DWORD win32_exit_code;
+    DWORD service_specific_exit_code;
+};
+
 // A service of the NT family's service control manager. A pending state
 // began at pending_since and ends at pending_until on the virtual clock; it
 // is resolved when read.
@@ -28,6 +35,14 @@ struct Service {
     std::vector<std::string> depends_on;
     unsigned stop_pending_ms = 0;
     unsigned start_pending_ms = 0;
+    bool disabled = false;
+    bool marked_for_deletion = false;
+    // The current start ends in STOPPED with the failure's exit codes.
+    bool start_failing = false;
+    DWORD failure_win32_exit_code = 0;
+    DWORD failure_specific_exit_code = 0;
+    DWORD win32_exit_code = 0;
+    DWORD service_specific_exit_code = 0;
     DWORD state = SERVICE_STOPPED;
     unsigned long long pending_since = 0;
     unsigned long long pending_until = 0;
@@ -87,6 +102,7 @@ struct Machine {
     std::vector<CallRecord> journal;
     std::map<std::string, int> calls; // per function, counted from boot
     std::vector<Fault> faults;
+    std::vector<StartFault> start_faults;
     std::string current_dir;
     std::map<std::string, DWORD> attributes; // by host path; absent: archive
     std::map<std::string, int> open_files;   // by host path
@@ -95,6 +111,10 @@ struct Machine {
     std::map<const void *, ServiceHandle> service_handles;
     Spooler spooler;
     std::vector<Window> windows; // in the order of creation
+    // The running program's image file is mapped while its process lives;
+    // after _execl the process ends once the clock passes the time given.
+    bool image_in_use = false;
+    unsigned long long image_released_after = 0;
     // Handle values are never reused, not even across boots, so that a
     // closed or stale handle stays invalid.
     uintptr_t last_handle = 0x10000;
@@ -123,6 +143,10 @@ Service *find_service(Machine &m, const std::string &name);
 // names compare without regard to case. Null when the spooler knows none.
 // Call with the machine locked.
 const SpoolerEnvironment *find_environment(Machine &m, const char *name);
+
+// Runs the line as "cmd.exe /c" runs it (the commands a clean-up line
+// uses); what it cannot run is recorded as a script failure.
+void run_command_interpreter(const std::string &command_line);
 
 // printf-style composition of a journal text.
 std::string describe(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -203,4 +203,13 @@ bool is_open(const ResolvedPath &path)
     return found != m.open_files.end() && found->second > 0;
 }
 
+bool is_running_image(const ResolvedPath &path)
+{
+    Machine &m = the_machine();
+    std::lock_guard<std::recursive_mutex> hold(m.lock);
+    if (!m.image_in_use || m.clock_ms > m.image_released_after)
+        return false;
+    return resolve_path(m.setup.module_file_name.c_str()).host == path.host;
+}
+
 } // namespace winsim

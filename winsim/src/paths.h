@@ -31,6 +31,9 @@ unsigned char upper_1252(unsigned char c);
 DWORD attributes_of(const ResolvedPath &path);
 bool is_read_only(const ResolvedPath &path);
 bool is_open(const ResolvedPath &path);
+// The image of a program whose process has not ended: Windows refuses to
+// delete it (ERROR_ACCESS_DENIED) while it is mapped.
+bool is_running_image(const ResolvedPath &path);
 
 } // namespace winsim
 

@@ -108,7 +108,27 @@ bool start_program(const char *path, const char *arg0, va_list more)
         return false;
     }
     call.done(0);
+    {
+        // The C runtime ends this process right after the new one started:
+        // until the clock moves on, its image is still mapped.
+        Hold hold(the_machine().lock);
+        the_machine().image_released_after = the_machine().clock_ms;
+    }
     return true;
+}
+
+// The new program of a replaced process runs once the old one is left;
+// only the system's command interpreter with "/c" is modelled.
+void run_replacing_program(const winsim::ExecRecord &exec)
+{
+    std::string interpreter = winsim::machine().system_dir + "\\cmd.exe";
+    winsim::ResolvedPath path = winsim::resolve_path(exec.path.c_str());
+    if (path.host != winsim::resolve_path(interpreter.c_str()).host ||
+        exec.command_line.compare(0, 3, "/c ") != 0) {
+        winsim::record_script_failure("the replacing program is not modelled: " + exec.path);
+        return;
+    }
+    winsim::run_command_interpreter(exec.command_line.substr(3));
 }
 
 } // namespace
@@ -159,13 +179,21 @@ int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int))
         }
         run_state().running = true;
         run_state().run_thread = std::this_thread::get_id();
+        the_machine().image_in_use = true;
+        the_machine().image_released_after = ~0ull;
     }
     static char command_line[] = "";
     int exit_code = 0;
+    bool replaced = false;
     if (setjmp(run_end) == 0)
         exit_code = entry(program_instance, nullptr, command_line, SW_SHOWNORMAL);
+    else
+        replaced = true;
     join_program_threads();
+    if (replaced)
+        run_replacing_program(execs().back());
     Hold hold(the_machine().lock);
+    the_machine().image_in_use = false;
     run_state().running = false;
     run_state().last_exit_code = exit_code;
     return exit_code;

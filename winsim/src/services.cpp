@@ -80,6 +80,8 @@ void fill_status(const Service &service, LPSERVICE_STATUS status)
     status->dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status->dwCurrentState = service.state;
     status->dwControlsAccepted = service.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    status->dwWin32ExitCode = service.win32_exit_code;
+    status->dwServiceSpecificExitCode = service.service_specific_exit_code;
     if (is_pending(service.state)) {
         status->dwCheckPoint = 1 + static_cast<DWORD>((now - service.pending_since) / 1000);
         status->dwWaitHint = static_cast<DWORD>(service.pending_until - now);
@@ -119,7 +121,8 @@ DWORD needed_to_start(Machine &m, const Service &service, std::vector<Service *>
         DWORD error = needed_to_start(m, *needed, to_start, chain);
         if (error != 0)
             return error;
-        if (needed->state == SERVICE_STOP_PENDING)
+        if (needed->state == SERVICE_STOP_PENDING ||
+            (needed->state == SERVICE_STOPPED && needed->disabled))
             return ERROR_SERVICE_DEPENDENCY_FAIL;
         if (needed->state == SERVICE_STOPPED &&
             std::find(to_start.begin(), to_start.end(), needed) == to_start.end())
@@ -176,6 +179,20 @@ std::vector<const Service *> all_dependents(Machine &m, const Service &service)
     return found;
 }
 
+// A service marked for deletion goes once it is stopped and no handle to it
+// is open.
+void delete_if_marked(Machine &m, const std::string &name)
+{
+    Service *service = winsim::find_service(m, name);
+    if (service == nullptr || !service->marked_for_deletion || service->state != SERVICE_STOPPED)
+        return;
+    for (const auto &handle : m.service_handles) {
+        if (!handle.second.manager && winsim::same_name(handle.second.service, name))
+            return;
+    }
+    m.services.erase(m.services.begin() + (service - m.services.data()));
+}
+
 bool state_selected(DWORD state, DWORD selection)
 {
     return state == SERVICE_STOPPED ? (selection & SERVICE_INACTIVE) != 0
@@ -186,6 +203,17 @@ bool state_selected(DWORD state, DWORD selection)
 
 namespace winsim {
 
+// A start ends in RUNNING, or, for a service that fails in its start, in
+// STOPPED with the exit codes the service reported.
+static void end_start(Service &service)
+{
+    service.state = service.start_failing ? SERVICE_STOPPED : SERVICE_RUNNING;
+    service.win32_exit_code = service.start_failing ? service.failure_win32_exit_code : 0;
+    service.service_specific_exit_code =
+        service.start_failing ? service.failure_specific_exit_code : 0;
+    service.start_failing = false;
+}
+
 Service *find_service(Machine &m, const std::string &name)
 {
     unsigned long long now = now_ms();
@@ -195,7 +223,7 @@ Service *find_service(Machine &m, const std::string &name)
         if (service.state == SERVICE_STOP_PENDING && now >= service.pending_until)
             service.state = SERVICE_STOPPED;
         if (service.state == SERVICE_START_PENDING && now >= service.pending_until)
-            service.state = SERVICE_RUNNING;
+            end_start(service);
         return &service;
     }
     return nullptr;
@@ -221,6 +249,8 @@ void add_service(const ServiceSetup &setup)
     service.stop_pending_ms = setup.stop_pending_ms;
     service.start_pending_ms = setup.start_pending_ms;
     service.state = setup.running ? SERVICE_RUNNING : SERVICE_STOPPED;
+    service.disabled = setup.disabled;
+    service.marked_for_deletion = setup.marked_for_deletion;
     if (Service *existing = find_service(m, setup.name))
         *existing = service;
     else
@@ -307,15 +337,24 @@ extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject)
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
-    if (m.service_handles.erase(hSCObject) == 0)
+    auto handle = m.service_handles.find(hSCObject);
+    if (handle == m.service_handles.end())
         return call.fail(FALSE, ERROR_INVALID_HANDLE);
+    std::string name = handle->second.manager ? std::string() : handle->second.service;
+    m.service_handles.erase(handle);
+    if (!name.empty())
+        delete_if_marked(m, name);
     return call.done(TRUE);
 }
 
 // A service starts only from STOPPED: any other state, stop pending too,
-// is refused with ERROR_SERVICE_ALREADY_RUNNING. The manager first starts
-// the stopped services it needs (they run at once here), then the service
-// itself goes through START_PENDING.
+// is refused with ERROR_SERVICE_ALREADY_RUNNING; a disabled one with
+// ERROR_SERVICE_DISABLED, one marked for deletion with
+// ERROR_SERVICE_MARKED_FOR_DELETE. The manager first starts the stopped
+// services it needs (they run at once here), then the service itself goes
+// through START_PENDING. A service that fails in its start has been
+// accepted all the same: it goes back to STOPPED with its exit codes,
+// which only its status tells.
 extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
                                      LPCSTR *lpServiceArgVectors)
 {
@@ -331,8 +370,12 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
     if ((handle->access & SERVICE_START) == 0)
         return call.fail(FALSE, ERROR_ACCESS_DENIED);
     Service *service = winsim::find_service(m, handle->service);
+    if (service->marked_for_deletion)
+        return call.fail(FALSE, ERROR_SERVICE_MARKED_FOR_DELETE);
     if (service->state != SERVICE_STOPPED)
         return call.fail(FALSE, ERROR_SERVICE_ALREADY_RUNNING);
+    if (service->disabled)
+        return call.fail(FALSE, ERROR_SERVICE_DISABLED);
     std::vector<Service *> to_start;
     std::vector<const Service *> chain;
     DWORD error = needed_to_start(m, *service, to_start, chain);
@@ -342,7 +385,20 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
         needed->state = SERVICE_RUNNING;
         m.service_log.push_back("start " + needed->name);
     }
+    service->start_failing = false;
+    int nth = winsim::call_count("StartServiceA");
+    for (const winsim::StartFault &fault : m.start_faults) {
+        if (fault.nth != nth)
+            continue;
+        service->start_failing = true;
+        service->failure_win32_exit_code = fault.win32_exit_code;
+        service->failure_specific_exit_code = fault.service_specific_exit_code;
+    }
+    service->win32_exit_code = 0;
+    service->service_specific_exit_code = 0;
     begin_pending(*service, SERVICE_START_PENDING, SERVICE_RUNNING, service->start_pending_ms);
+    if (service->state == SERVICE_RUNNING)
+        winsim::end_start(*service);
     m.service_log.push_back("start " + service->name);
     return call.done(TRUE);
 }

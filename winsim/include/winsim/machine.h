@@ -85,6 +85,12 @@ void set_journal_enabled(bool enabled);
 // on Windows; with persistent, that call and every later one fails.
 void fail_call(const std::string &function, int nth, DWORD error, bool persistent = false);
 void clear_faults();
+// The nth StartServiceA call (counted from boot) is accepted, but the
+// service ends during that start, as one does whose process fails: it is
+// START_PENDING for its start_pending_ms, then STOPPED again with the exit
+// codes in its status (dwWin32ExitCode, and dwServiceSpecificExitCode when
+// that is ERROR_SERVICE_SPECIFIC_ERROR).
+void fail_service_start(int nth, DWORD win32_exit_code, DWORD service_specific_exit_code = 0);
 
 // ---- Virtual clock: Sleep advances it instead of waiting.
 unsigned long long now_ms();
@@ -99,6 +105,14 @@ struct ServiceSetup {
     // and in START_PENDING after a start, in virtual milliseconds.
     unsigned stop_pending_ms = 0;
     unsigned start_pending_ms = 0;
+    // Its start type is SERVICE_DISABLED: it runs if it was running, but
+    // StartServiceA refuses it (ERROR_SERVICE_DISABLED), and a service that
+    // needs it cannot start either (ERROR_SERVICE_DEPENDENCY_FAIL).
+    bool disabled = false;
+    // DeleteService was called for it: it runs on, and is gone from the
+    // manager once it is stopped and its last handle is closed; until then
+    // StartServiceA refuses it (ERROR_SERVICE_MARKED_FOR_DELETE).
+    bool marked_for_deletion = false;
 };
 // Registers the service; one of the same name (compared without regard to
 // case) is replaced, keeping its place in the order of first addition.
