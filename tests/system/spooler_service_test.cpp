@@ -130,10 +130,11 @@ TEST_F(SpoolerService, ADependentStillStoppingIsRecordedAgainUnderWhatItNeeds)
     EXPECT_EQ((std::vector<std::string>{"FaxClient", "Fax", "Fax/FaxClient"}), recorded);
 
     // The start reaches the nested "FaxClient" right after "Fax"; a service
-    // still stopping counts as started and never comes to run.
+    // still stopping counts as started, and the poll ends when it has
+    // stopped for good, without an exit code of its own.
     EXPECT_EQ(0, start_spooler());
-    EXPECT_EQ((DWORD)ERROR_SERVICE_REQUEST_TIMEOUT, last_error);
-    EXPECT_EQ(60u, sleeps().size());
+    EXPECT_EQ((DWORD)ERROR_SERVICE_NOT_ACTIVE, last_error);
+    EXPECT_EQ(3u, sleeps().size());
     // Stopped by now, it is started by the next start, which uses up the record.
     EXPECT_EQ(1, start_spooler());
     EXPECT_EQ(log_of({"stop FaxClient", "start FaxClient"}), winsim::service_log());
