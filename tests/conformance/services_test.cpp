@@ -1,0 +1,186 @@
+// The spooler service as the setup stops and restarts it on the NT
+// family: opening manager and service, the errors of stopping a stopped
+// service and starting a running one, the status while it changes, and
+// the list of services that need it. The 95 family has no service
+// control manager.
+#include "tests/conformance/arrange.h"
+
+namespace
+{
+
+// Longer than any spooler takes to stop or start; the loop ends as soon
+// as the state is reached.
+const int STATE_WAIT_ROUNDS = 600;
+const DWORD STATE_WAIT_STEP_MS = 100;
+
+// The manager of the local machine; NULL on the 95 family, which has none.
+SC_HANDLE open_manager(void)
+{
+    POISON();
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (conformance::windows_95_family()) {
+        KNOWN_WINE_DIFFERENCE("the 95 family has a service control manager",
+                              manager == NULL && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED);
+        if (manager != NULL)
+            CloseServiceHandle(manager);
+        return NULL;
+    }
+    CHECK(manager != NULL);
+    return manager;
+}
+
+DWORD current_state(SC_HANDLE service)
+{
+    SERVICE_STATUS status;
+    memset(&status, 0, sizeof status);
+    if (!QueryServiceStatus(service, &status))
+        return 0;
+    return status.dwCurrentState;
+}
+
+bool wait_for_state(SC_HANDLE service, DWORD state)
+{
+    for (int round = 0; round < STATE_WAIT_ROUNDS; round++) {
+        if (current_state(service) == state)
+            return true;
+        Sleep(STATE_WAIT_STEP_MS);
+    }
+    return false;
+}
+
+} // namespace
+
+CONFORMANCE_TEST(services, TheSpoolerRunsAndAServiceThatIsNotThereCannotBeOpened)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    POISON();
+    SC_HANDLE spooler = OpenServiceA(manager, "spooler", SERVICE_QUERY_STATUS);
+    CHECK(spooler != NULL);
+    SERVICE_STATUS status;
+    memset(&status, 0, sizeof status);
+    CHECK(QueryServiceStatus(spooler, &status));
+    CHECK_EQ(status.dwCurrentState, SERVICE_RUNNING);
+    CHECK((status.dwControlsAccepted & SERVICE_ACCEPT_STOP) != 0);
+    CHECK(CloseServiceHandle(spooler));
+    POISON();
+    CHECK(OpenServiceA(manager, "ConformanceNothing", SERVICE_QUERY_STATUS) == NULL);
+    CHECK_ERROR(ERROR_SERVICE_DOES_NOT_EXIST);
+    CHECK(CloseServiceHandle(manager));
+}
+
+CONFORMANCE_TEST(services, StartingARunningServiceIsRefused)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+    CHECK(spooler != NULL);
+    POISON();
+    CHECK(!StartServiceA(spooler, 0, NULL));
+    CHECK_ERROR(ERROR_SERVICE_ALREADY_RUNNING);
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(manager);
+}
+
+CONFORMANCE_TEST(services, StoppingAStoppedServiceIsRefusedAndAStartBringsItBack)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE spooler =
+        OpenServiceA(manager, "Spooler", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+    CHECK(spooler != NULL);
+    SERVICE_STATUS status;
+    memset(&status, 0, sizeof status);
+    POISON();
+    CHECK(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+    CHECK(status.dwCurrentState == SERVICE_STOP_PENDING ||
+          status.dwCurrentState == SERVICE_STOPPED);
+    CHECK(wait_for_state(spooler, SERVICE_STOPPED));
+
+    memset(&status, 0, sizeof status);
+    POISON();
+    CHECK(!ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+    CHECK_ERROR(ERROR_SERVICE_NOT_ACTIVE);
+    CHECK_EQ(status.dwCurrentState, SERVICE_STOPPED);
+
+    POISON();
+    CHECK(StartServiceA(spooler, 0, NULL));
+    CHECK(wait_for_state(spooler, SERVICE_RUNNING));
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(manager);
+}
+
+CONFORMANCE_TEST(services, NothingNeedsTheSpoolerSoItsDependentsListIsEmpty)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_ENUMERATE_DEPENDENTS);
+    CHECK(spooler != NULL);
+    DWORD needed = 0xdeadbeef;
+    DWORD count = 0xdeadbeef;
+    POISON();
+    CHECK(EnumDependentServicesA(spooler, SERVICE_ACTIVE, NULL, 0, &needed, &count));
+    CHECK_EQ(needed, 0);
+    CHECK_EQ(count, 0);
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(manager);
+}
+
+CONFORMANCE_TEST(services, AHandleAllowsOnlyWhatItWasOpenedFor)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS);
+    CHECK(spooler != NULL);
+    SERVICE_STATUS status;
+    POISON();
+    CHECK(!ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+    CHECK_ERROR(ERROR_ACCESS_DENIED);
+    POISON();
+    CHECK(!StartServiceA(spooler, 0, NULL));
+    CHECK_ERROR(ERROR_ACCESS_DENIED);
+    CHECK_EQ(current_state(spooler), SERVICE_RUNNING);
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(manager);
+}
+
+CONFORMANCE_TEST(services, AClosedHandleIsInvalid)
+{
+    SC_HANDLE manager = open_manager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS);
+    CHECK(CloseServiceHandle(spooler));
+    SERVICE_STATUS status;
+    POISON();
+    CHECK(!QueryServiceStatus(spooler, &status));
+    CHECK_ERROR(ERROR_INVALID_HANDLE);
+    POISON();
+    CHECK(!CloseServiceHandle(spooler));
+    CHECK_ERROR(ERROR_INVALID_HANDLE);
+    CHECK(CloseServiceHandle(manager));
+}
+
+CONFORMANCE_TEST(services, OnlyTheActiveDatabaseOpens)
+{
+    if (conformance::windows_95_family()) {
+        open_manager();
+        return;
+    }
+    POISON();
+    SC_HANDLE manager = OpenSCManagerA(NULL, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT);
+    CHECK(manager != NULL);
+    if (manager != NULL)
+        CloseServiceHandle(manager);
+    POISON();
+    CHECK(OpenSCManagerA(NULL, "ConformanceNothing", SC_MANAGER_CONNECT) == NULL);
+    CHECK_ERROR(ERROR_INVALID_NAME);
+    POISON();
+    CHECK(OpenSCManagerA(NULL, "ServicesFailed", SC_MANAGER_CONNECT) == NULL);
+    CHECK_ERROR(ERROR_DATABASE_DOES_NOT_EXIST);
+}
