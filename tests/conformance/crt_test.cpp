@@ -148,10 +148,12 @@ CONFORMANCE_TEST(crt, AReadOnlyFileCannotBeOpenedForWriting)
     CHECK(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     errno = 0;
     POISON();
-    CHECK(fopen(path.c_str(), "w") == NULL);
-    CHECK_EQ(errno, EACCES);
-    CHECK_ERROR(ERROR_ACCESS_DENIED);
-    CHECK(file_bytes(path) == "old");
+    FILE *file = fopen(path.c_str(), "w");
+    KNOWN_WINE_DIFFERENCE("a read-only file is opened for writing when Wine runs as root",
+                          file == NULL && errno == EACCES &&
+                              GetLastError() == ERROR_ACCESS_DENIED);
+    if (file != NULL)
+        fclose(file);
     remove_file(path);
 }
 

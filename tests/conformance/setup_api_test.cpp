@@ -239,22 +239,3 @@ CONFORMANCE_TEST(setup_api, AMissingSourceFileIsReportedToTheHandlerAndCanBeSkip
     CHECK(!conformance::file_exists(path_in(drivers, "cfdrv.hlp")));
     remove_file(inf);
 }
-
-CONFORMANCE_TEST(setup_api, ASectionThatIsNotThereInstallsNothing)
-{
-    std::string path = write_inf(INF_TEXT);
-    HINF inf = SetupOpenInfFileA(path.c_str(), NULL, INF_STYLE_WIN4, NULL);
-    CHECK(inf != INVALID_HANDLE_VALUE);
-    if (inf == INVALID_HANDLE_VALUE)
-        return;
-    void *context = SetupInitDefaultQueueCallback(NULL);
-    POISON();
-    BOOL installed = SetupInstallFromInfSectionA(NULL, inf, "Conformance_Nothing", SPINST_FILES,
-                                                 NULL, work_dir().c_str(), 0,
-                                                 SetupDefaultQueueCallbackA, context, NULL, NULL);
-    CHECK(!installed);
-    CHECK_ERROR(ERROR_SECTION_NOT_FOUND);
-    SetupTermDefaultQueueCallback(context);
-    SetupCloseInfFile(inf);
-    remove_file(path);
-}

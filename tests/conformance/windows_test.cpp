@@ -2,7 +2,8 @@
 // dialog's: looking for the fax server's window, and every call on a
 // window that is gone. The dialogs themselves (DialogBoxParamA, EndDialog,
 // MessageBoxA) need a user at the screen and are left to winsim's scripted
-// user and the end-to-end runs.
+// user and the end-to-end runs; so is CheckDlgButton, whose answer for a
+// window that is gone is not documented (the setup ignores it).
 #include "tests/conformance/arrange.h"
 
 namespace
@@ -41,13 +42,14 @@ CONFORMANCE_TEST(windows, SettingTextsAndStatesOfAWindowThatIsGoneFails)
     CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
     POISON();
     CHECK(!SetDlgItemTextA(gone_window(), 1001, "Status"));
-    CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
+    KNOWN_WINE_DIFFERENCE("GetDlgItem and SetDlgItemTextA leave the last error alone for a "
+                          "window that is gone",
+                          GetLastError() == ERROR_INVALID_WINDOW_HANDLE);
     POISON();
     CHECK(GetDlgItem(gone_window(), 1001) == NULL);
-    CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
-    POISON();
-    CHECK(!CheckDlgButton(gone_window(), 1002, BST_CHECKED));
-    CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
+    KNOWN_WINE_DIFFERENCE("GetDlgItem and SetDlgItemTextA leave the last error alone for a "
+                          "window that is gone",
+                          GetLastError() == ERROR_INVALID_WINDOW_HANDLE);
     POISON();
     CHECK(!EnableWindow(gone_window(), FALSE));
     CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
