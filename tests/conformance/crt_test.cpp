@@ -57,15 +57,21 @@ CONFORMANCE_TEST(crt, TextModeWritingEndsEachLineWithCrLf)
     CHECK(fputs("Signature=$Windows NT$\r\n", file) >= 0);
     CHECK_EQ(fwrite("a\nb", 1, 3, file), 3);
     CHECK_EQ(fclose(file), 0);
-    CHECK(file_bytes(path) == "[Version]\r\nSignature=$Windows NT$\r\r\na\r\nb");
+    file = fopen(path.c_str(), "a");
+    CHECK(file != NULL);
+    if (file != NULL) {
+        CHECK(fputs("\nlast\n", file) >= 0);
+        CHECK_EQ(fclose(file), 0);
+    }
+    CHECK(file_bytes(path) == "[Version]\r\nSignature=$Windows NT$\r\r\na\r\nb\r\nlast\r\n");
     remove_file(path);
 }
 
 CONFORMANCE_TEST(crt, TextModeReadingDropsTheCrOfCrLfOnly)
 {
     std::string path = in_work("read.txt");
-    CHECK(put_bytes(path, "a\r\nb\rc\r\r\nd\n\re\r"));
-    CHECK(read_text(path) == "a\nb\rc\r\nd\n\re\r");
+    CHECK(put_bytes(path, "a\r\nb\rc\r\r\nd\n\re\xff\r"));
+    CHECK(read_text(path) == "a\nb\rc\r\nd\n\re\xff\r");
     remove_file(path);
 }
 
@@ -127,8 +133,13 @@ CONFORMANCE_TEST(crt, UngetcAfterABackslashGivesTheCharacterBack)
     remove_file(path);
 }
 
-CONFORMANCE_TEST(crt, OpeningAMissingFileSetsErrnoAndTheLastError)
+CONFORMANCE_TEST(crt, OpeningAMissingFileOrAFolderSetsErrnoAndTheLastError)
 {
+    errno = 0;
+    POISON();
+    CHECK(fopen(work_dir().c_str(), "r") == NULL);
+    CHECK_EQ(errno, EACCES);
+    CHECK_ERROR(ERROR_ACCESS_DENIED);
     errno = 0;
     POISON();
     CHECK(fopen(in_work("nothing.ger").c_str(), "r") == NULL);
@@ -184,7 +195,8 @@ CONFORMANCE_TEST(crt, UnlinkRefusesMissingReadOnlyAndOpenFiles)
     CHECK_ERROR(ERROR_SHARING_VIOLATION);
     if (open != NULL)
         fclose(open);
-    CHECK_EQ(_unlink(path.c_str()), 0);
+    // The name is found without regard to case.
+    CHECK_EQ(_unlink((work_dir() + "\\TEMP.INF").c_str()), 0);
     CHECK(!conformance::file_exists(path));
 }
 

@@ -84,7 +84,7 @@ CONFORMANCE_TEST(files, AReadOnlyFileIsDeletedOnlyOnceMadeNormal)
     CHECK(!file_exists(path));
 }
 
-CONFORMANCE_TEST(files, AttributesOfAMissingFileOrFolderCannotBeSet)
+CONFORMANCE_TEST(files, AMissingFileOrFolderOrABadNameHasNoAttributes)
 {
     POISON();
     CHECK(!SetFileAttributesA(in_work("nothing.dll").c_str(), FILE_ATTRIBUTE_NORMAL));
@@ -92,9 +92,21 @@ CONFORMANCE_TEST(files, AttributesOfAMissingFileOrFolderCannotBeSet)
     POISON();
     CHECK(!SetFileAttributesA(in_work("nofolder\\nothing.dll").c_str(), FILE_ATTRIBUTE_NORMAL));
     CHECK_ERROR(ERROR_PATH_NOT_FOUND);
-    POISON();
-    CHECK_EQ(GetFileAttributesA(in_work("nothing.dll").c_str()), INVALID_FILE_ATTRIBUTES);
-    CHECK_ERROR(ERROR_FILE_NOT_FOUND);
+    struct {
+        std::string path;
+        DWORD error;
+    } cases[] = {
+        {in_work("nothing.dll"), ERROR_FILE_NOT_FOUND},
+        {in_work("nofolder\\nothing.dll"), ERROR_PATH_NOT_FOUND},
+        {in_work("a<b.dll"), ERROR_INVALID_NAME},
+        {in_work("what?.dll"), ERROR_INVALID_NAME},
+        {"", ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto &c : cases) {
+        POISON();
+        CHECK_EQ(GetFileAttributesA(c.path.c_str()), INVALID_FILE_ATTRIBUTES);
+        CHECK_ERROR(c.error);
+    }
 }
 
 CONFORMANCE_TEST(files, TheTemporaryPathEndsInABackslashAndReportsItsSize)
@@ -120,10 +132,16 @@ CONFORMANCE_TEST(files, ATemporaryFileNameIsMadeAsAnEmptyFile)
     CHECK(strlen(name) > folder.size() + 1);
     CHECK(strncmp(name, folder.c_str(), folder.size()) == 0);
     const char *file = name + folder.size() + 1;
-    CHECK(lstrcmpiA(std::string(file, 3).c_str(), "tqv") == 0);
-    CHECK(lstrcmpiA(file + strlen(file) - 4, ".tmp") == 0);
+    // Three letters of the prefix, the number in hexadecimal, ".tmp".
+    char expected[32];
+    snprintf(expected, sizeof expected, "tqv%x.tmp", unique);
+    CHECK(lstrcmpiA(file, expected) == 0);
     CHECK_STR(file_bytes(name).c_str(), "");
+    char second[MAX_PATH];
+    CHECK(GetTempFileNameA((folder + "\\").c_str(), "tqvlonger", 0, second) != 0);
+    CHECK(lstrcmpiA(name, second) != 0);
     remove_file(name);
+    remove_file(second);
 }
 
 CONFORMANCE_TEST(files, ATemporaryFileNameNeedsAnExistingFolder)

@@ -44,6 +44,7 @@ CONFORMANCE_TEST(kernel, TheSystemDirectoryReportsTheSizeItNeeds)
     CHECK_EQ(GetFileAttributesA(directory) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
     char small[3] = {'x', 'x', 'x'};
     CHECK_EQ(GetSystemDirectoryA(small, sizeof small), length + 1);
+    CHECK_EQ(small[0], 'x');
     CHECK_EQ(GetSystemDirectoryA(directory, length), length + 1);
     CHECK_EQ(GetSystemDirectoryA(directory, length + 1), length);
     CHECK_ERROR(POISONED);
@@ -193,9 +194,16 @@ CONFORMANCE_TEST(kernel, TheUserNameComesWithItsSizeIncludingTheTerminator)
     CHECK(strlen(name) > 0);
     CHECK_EQ(size, strlen(name) + 1);
     DWORD needed = size;
-    size = 1;
+    size = 0;
     POISON();
-    CHECK(!GetUserNameA(name, &size));
+    CHECK(!GetUserNameA(NULL, &size));
     CHECK_ERROR(ERROR_INSUFFICIENT_BUFFER);
     CHECK_EQ(size, needed);
+    char short_buffer[2] = {'x', 'x'};
+    size = 1;
+    POISON();
+    CHECK(!GetUserNameA(short_buffer, &size));
+    CHECK_ERROR(ERROR_INSUFFICIENT_BUFFER);
+    CHECK_EQ(size, needed);
+    CHECK_EQ(short_buffer[0], 'x');
 }

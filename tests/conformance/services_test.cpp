@@ -173,7 +173,7 @@ CONFORMANCE_TEST(services, OnlyTheActiveDatabaseOpens)
         return;
     }
     POISON();
-    SC_HANDLE manager = OpenSCManagerA(NULL, SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT);
+    SC_HANDLE manager = OpenSCManagerA("", SERVICES_ACTIVE_DATABASEA, SC_MANAGER_CONNECT);
     CHECK(manager != NULL);
     if (manager != NULL)
         CloseServiceHandle(manager);
