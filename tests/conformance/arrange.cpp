@@ -139,6 +139,56 @@ void remove_test_printer(const char *name)
     ClosePrinter(printer);
 }
 
+// Longer than any spooler takes to stop or start; the wait ends as soon as
+// the state is reached.
+enum { SERVICE_WAIT_ROUNDS = 600, SERVICE_WAIT_STEP_MS = 100 };
+
+static bool wait_for_state(SC_HANDLE service, DWORD state)
+{
+    for (int round = 0; round < SERVICE_WAIT_ROUNDS; round++) {
+        SERVICE_STATUS status;
+        memset(&status, 0, sizeof status);
+        if (QueryServiceStatus(service, &status) && status.dwCurrentState == state)
+            return true;
+        Sleep(SERVICE_WAIT_STEP_MS);
+    }
+    return false;
+}
+
+bool restart_spooler(void)
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (manager == NULL)
+        return false;
+    SC_HANDLE spooler =
+        OpenServiceA(manager, "Spooler", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+    bool restarted = false;
+    if (spooler != NULL) {
+        SERVICE_STATUS status;
+        restarted = ControlService(spooler, SERVICE_CONTROL_STOP, &status) &&
+                    wait_for_state(spooler, SERVICE_STOPPED) && StartServiceA(spooler, 0, NULL) &&
+                    wait_for_state(spooler, SERVICE_RUNNING);
+        CloseServiceHandle(spooler);
+    }
+    CloseServiceHandle(manager);
+    return restarted;
+}
+
+bool port_listed(const char *name)
+{
+    BYTE buffer[8192];
+    DWORD needed = 0;
+    DWORD count = 0;
+    if (!EnumPortsA(NULL, 1, buffer, sizeof buffer, &needed, &count))
+        return false;
+    const PORT_INFO_1A *ports = (const PORT_INFO_1A *)buffer;
+    for (DWORD i = 0; i < count; i++) {
+        if (lstrcmpiA(ports[i].pName, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 const char *any_port(void)
 {
     return "LPT1:";

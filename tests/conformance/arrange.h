@@ -52,6 +52,11 @@ HANDLE add_test_printer(const char *name, const char *port, const char *driver,
                         const char *print_processor);
 // Deletes the printer by name; quiet when it is not there.
 void remove_test_printer(const char *name);
+// Stops the spooler service and starts it again (NT family); false when
+// the service manager refused.
+bool restart_spooler(void);
+// Whether the spooler lists the port.
+bool port_listed(const char *name);
 // A port and the print processor every spooler lists.
 const char *any_port(void);
 const char *default_print_processor(void);

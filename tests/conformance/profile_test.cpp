@@ -44,6 +44,26 @@ CONFORMANCE_TEST(profile, ThePortsKeysAreListedAndADeletedOneIsGone)
     CHECK(!listed(keys, "CONFORM2:"));
 }
 
+// The setup's wait for its port: the 95 family's spooler lists a port of
+// the ports section after a while, the NT family's once it started again.
+CONFORMANCE_TEST(profile, APortOfThePortsSectionComesToTheSpoolersList)
+{
+    const int WAIT_ROUNDS = 100;
+    const DWORD WAIT_STEP_MS = 100;
+    CHECK(!conformance::port_listed("CFPORT:"));
+    CHECK(WriteProfileStringA("ports", "CFPORT:", ""));
+    if (!conformance::windows_95_family())
+        CHECK(conformance::restart_spooler());
+    bool listed = false;
+    for (int round = 0; round < WAIT_ROUNDS && !listed; round++) {
+        listed = conformance::port_listed("CFPORT:");
+        if (!listed)
+            Sleep(WAIT_STEP_MS);
+    }
+    KNOWN_WINE_DIFFERENCE("the spooler never lists a port written to the ports section", listed);
+    CHECK(WriteProfileStringA("ports", "CFPORT:", NULL));
+}
+
 CONFORMANCE_TEST(profile, AValueThatDoesNotFitIsCutAndTerminated)
 {
     CHECK(WriteProfileStringA("ConformanceProbe", "Port", "FAXMODEM:"));

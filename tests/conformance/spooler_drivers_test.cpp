@@ -122,6 +122,7 @@ CONFORMANCE_TEST(spooler_drivers, ADriverIsAddedFromTheDriverDirectoryAndListedW
     CHECK(driver != NULL);
     if (driver != NULL) {
         CHECK_STR(driver->pName, TEST_DRIVER);
+        CHECK_EQ(driver->cVersion, conformance::windows_95_family() ? 0u : 3u);
         CHECK(lstrcmpiA(driver->pEnvironment, own_environment()) == 0);
         CHECK(in_driver_dir(driver->pDriverPath, TEST_DRIVER_FILES[0]));
         CHECK(in_driver_dir(driver->pDataFile, TEST_DRIVER_FILES[1]));
