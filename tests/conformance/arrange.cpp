@@ -143,7 +143,7 @@ void remove_test_printer(const char *name)
 // the state is reached.
 enum { SERVICE_WAIT_ROUNDS = 600, SERVICE_WAIT_STEP_MS = 100 };
 
-static bool wait_for_state(SC_HANDLE service, DWORD state)
+bool wait_for_service_state(SC_HANDLE service, DWORD state)
 {
     for (int round = 0; round < SERVICE_WAIT_ROUNDS; round++) {
         SERVICE_STATUS status;
@@ -166,8 +166,9 @@ bool restart_spooler(void)
     if (spooler != NULL) {
         SERVICE_STATUS status;
         restarted = ControlService(spooler, SERVICE_CONTROL_STOP, &status) &&
-                    wait_for_state(spooler, SERVICE_STOPPED) && StartServiceA(spooler, 0, NULL) &&
-                    wait_for_state(spooler, SERVICE_RUNNING);
+                    wait_for_service_state(spooler, SERVICE_STOPPED) &&
+                    StartServiceA(spooler, 0, NULL) &&
+                    wait_for_service_state(spooler, SERVICE_RUNNING);
         CloseServiceHandle(spooler);
     }
     CloseServiceHandle(manager);

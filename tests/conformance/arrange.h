@@ -52,6 +52,9 @@ HANDLE add_test_printer(const char *name, const char *port, const char *driver,
                         const char *print_processor);
 // Deletes the printer by name; quiet when it is not there.
 void remove_test_printer(const char *name);
+// Waits until the service is in the state; false when it did not get there
+// in a minute.
+bool wait_for_service_state(SC_HANDLE service, DWORD state);
 // Stops the spooler service and starts it again (NT family); false when
 // the service manager refused.
 bool restart_spooler(void);

@@ -8,11 +8,6 @@
 namespace
 {
 
-// Longer than any spooler takes to stop or start; the loop ends as soon
-// as the state is reached.
-const int STATE_WAIT_ROUNDS = 600;
-const DWORD STATE_WAIT_STEP_MS = 100;
-
 // The manager of the local machine; NULL on the 95 family, which has none.
 SC_HANDLE open_manager(void)
 {
@@ -36,16 +31,6 @@ DWORD current_state(SC_HANDLE service)
     if (!QueryServiceStatus(service, &status))
         return 0;
     return status.dwCurrentState;
-}
-
-bool wait_for_state(SC_HANDLE service, DWORD state)
-{
-    for (int round = 0; round < STATE_WAIT_ROUNDS; round++) {
-        if (current_state(service) == state)
-            return true;
-        Sleep(STATE_WAIT_STEP_MS);
-    }
-    return false;
 }
 
 } // namespace
@@ -98,7 +83,7 @@ CONFORMANCE_TEST(services, StoppingAStoppedServiceIsRefusedAndAStartBringsItBack
     CHECK(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
     CHECK(status.dwCurrentState == SERVICE_STOP_PENDING ||
           status.dwCurrentState == SERVICE_STOPPED);
-    CHECK(wait_for_state(spooler, SERVICE_STOPPED));
+    CHECK(conformance::wait_for_service_state(spooler, SERVICE_STOPPED));
 
     memset(&status, 0, sizeof status);
     POISON();
@@ -118,7 +103,7 @@ CONFORMANCE_TEST(services, StoppingAStoppedServiceIsRefusedAndAStartBringsItBack
 
     POISON();
     CHECK(StartServiceA(spooler, 0, NULL));
-    CHECK(wait_for_state(spooler, SERVICE_RUNNING));
+    CHECK(conformance::wait_for_service_state(spooler, SERVICE_RUNNING));
     CloseServiceHandle(spooler);
     CloseServiceHandle(manager);
 }
