@@ -114,12 +114,17 @@ CONFORMANCE_TEST(kernel, ASystemTextMustFitTheCallersBuffer)
     CHECK_EQ(length, strlen(buffer));
     KNOWN_WINE_DIFFERENCE("the system's message texts are worded differently",
                           strcmp(buffer, "Access is denied.\r\n") == 0);
+    // The text and its terminator must fit.
     POISON();
     CHECK_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
                             ERROR_ACCESS_DENIED, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                            5, NULL),
+                            length, NULL),
              0);
     CHECK_ERROR(ERROR_INSUFFICIENT_BUFFER);
+    CHECK_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                            ERROR_ACCESS_DENIED, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
+                            length + 1, NULL),
+             length);
 }
 
 CONFORMANCE_TEST(kernel, NamesCompareWithoutRegardToCaseInWindows1252)

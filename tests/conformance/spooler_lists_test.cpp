@@ -97,9 +97,16 @@ CONFORMANCE_TEST(spooler_lists, TheDriverDirectoryMustFitWithItsTerminator)
     CHECK(length > 3);
     CHECK_EQ(needed, length + 1);
     DWORD short_needed = 0;
+    char short_buffer[MAX_PATH];
+    memset(short_buffer, 'x', sizeof short_buffer);
     POISON();
-    CHECK(!GetPrinterDriverDirectoryA(NULL, own_environment(), 1, (LPBYTE)directory, length,
+    CHECK(!GetPrinterDriverDirectoryA(NULL, own_environment(), 1, (LPBYTE)short_buffer, length,
                                       &short_needed));
+    CHECK_ERROR(ERROR_INSUFFICIENT_BUFFER);
+    CHECK_EQ(short_needed, length + 1);
+    CHECK_EQ(short_buffer[0], 'x');
+    POISON();
+    CHECK(!GetPrinterDriverDirectoryA(NULL, own_environment(), 1, NULL, 0, &short_needed));
     CHECK_ERROR(ERROR_INSUFFICIENT_BUFFER);
     CHECK_EQ(short_needed, length + 1);
     CHECK_EQ(GetFileAttributesA(directory) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
