@@ -10,8 +10,6 @@ using conformance::windows_95_family;
 namespace
 {
 
-const DWORD POISONED = 0xdeadbeef;
-
 // The bytes the strings of the records take, terminators included.
 DWORD string_bytes(const char *const *strings, DWORD count)
 {

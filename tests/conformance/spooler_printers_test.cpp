@@ -17,8 +17,6 @@ using conformance::TEST_PRINTER;
 namespace
 {
 
-const DWORD POISONED = 0xdeadbeef;
-
 // The printer's level-2 record into buffer; false when refused.
 bool printer_record(HANDLE printer, BYTE *buffer, DWORD size)
 {
