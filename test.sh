@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite, in groups: the checks of the shipped setup.exe, the
-# end-to-end scenarios of setup.exe under Wine, every host test under
+# end-to-end scenarios of setup.exe and the conformance suite under Wine,
+# every host test (the conformance suite on winsim among them) under
 # AddressSanitizer with UBSan and LeakSanitizer, the dialog and worker threads
 # under ThreadSanitizer, and each fuzzer for FUZZ_SECONDS (default 60).
 # Every group runs even when an earlier one failed; a summary line per group

@@ -1,5 +1,5 @@
-// kernel32 of the simulated machine: version, directories, module name,
-// last error, clock, journal and fault injection.
+// kernel32 of the simulated machine: version, module name, last error,
+// clock, journal and fault injection.
 #include "support/machine_fixture.h"
 
 #include <windows.h>
@@ -29,19 +29,6 @@ TEST_F(Kernel, VersionQueryTakesOnlyTheRecordSizesWindowsKnows)
     EXPECT_FALSE(GetVersionExA(&info));
     EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
     EXPECT_EQ(0u, info.dwPlatformId);
-}
-
-TEST_F(Kernel, DirectoryQueriesReportTheSizeNeededWhenTheBufferIsShort)
-{
-    char buffer[64];
-    memset(buffer, 'x', sizeof buffer);
-
-    EXPECT_EQ(strlen("C:\\WINDOWS\\system32") + 1, GetSystemDirectoryA(buffer, 10));
-    EXPECT_EQ('x', buffer[0]);
-    EXPECT_EQ(strlen("C:\\WINDOWS\\system32"), GetSystemDirectoryA(buffer, sizeof buffer));
-    EXPECT_STREQ("C:\\WINDOWS\\system32", buffer);
-    EXPECT_EQ(strlen("C:\\WINDOWS\\TEMP\\"), GetTempPathA(sizeof buffer, buffer));
-    EXPECT_STREQ("C:\\WINDOWS\\TEMP\\", buffer);
 }
 
 TEST_F(Kernel, ACutModuleNameIsTerminatedOnlyFromVistaOn)

@@ -1,5 +1,4 @@
-// Top-level windows of other programs, the messages that close them, and
-// the user name.
+// Top-level windows of other programs and the messages that close them.
 #include "support/machine_fixture.h"
 
 #include <windows.h>
@@ -77,27 +76,3 @@ TEST_F(Windows, APostedCloseTakesEffectOnceTheOtherProgramHasRun)
     EXPECT_EQ((DWORD)ERROR_INVALID_WINDOW_HANDLE, GetLastError());
 }
 
-TEST_F(Windows, TheUserNameComesWithItsSizeIncludingTheTerminator)
-{
-    winsim::MachineSetup setup;
-    setup.user_name = "maria";
-    boot(setup);
-    char buffer[16];
-    memset(buffer, 'x', sizeof buffer);
-
-    DWORD size = 0;
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(GetUserNameA(nullptr, &size));
-    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
-    EXPECT_EQ(6u, size);
-
-    size = 5;
-    EXPECT_FALSE(GetUserNameA(buffer, &size));
-    EXPECT_EQ(6u, size);
-    EXPECT_EQ('x', buffer[0]);
-
-    size = 6;
-    EXPECT_TRUE(GetUserNameA(buffer, &size));
-    EXPECT_STREQ("maria", buffer);
-    EXPECT_EQ(6u, size);
-}

@@ -157,9 +157,12 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     if (lpLibFileName == nullptr)
         return call.fail(none, ERROR_INVALID_PARAMETER);
+    // The 95 family's loader reports a missing library as ERROR_DLL_NOT_FOUND.
     std::string file = library_file(m, lpLibFileName);
     if (file.empty())
-        return call.fail(none, ERROR_MOD_NOT_FOUND);
+        return call.fail(none, m.setup.version.platform_id == VER_PLATFORM_WIN32_NT
+                                   ? ERROR_MOD_NOT_FOUND
+                                   : ERROR_DLL_NOT_FOUND);
     for (auto &module : libraries().loaded) {
         if (module.second.file == file) {
             module.second.loads++;

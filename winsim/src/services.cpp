@@ -282,7 +282,9 @@ int open_service_handle_count()
 } // namespace winsim
 
 // The 95 family has no service control manager. Only the local machine's
-// active database is modelled; another machine cannot be reached.
+// active database is modelled; another machine cannot be reached. The
+// failed-services database exists in name only (ERROR_DATABASE_DOES_NOT_EXIST);
+// any other name is refused as a name (ERROR_INVALID_NAME).
 extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
                                            DWORD dwDesiredAccess)
 {
@@ -295,8 +297,11 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
         return call.fail(none, ERROR_CALL_NOT_IMPLEMENTED);
     if (lpMachineName != nullptr && lpMachineName[0] != '\0')
         return call.fail(none, RPC_S_SERVER_UNAVAILABLE);
-    if (lpDatabaseName != nullptr && !winsim::same_name(lpDatabaseName, SERVICES_ACTIVE_DATABASEA))
-        return call.fail(none, ERROR_DATABASE_DOES_NOT_EXIST);
+    if (lpDatabaseName != nullptr && lpDatabaseName[0] != '\0' &&
+        !winsim::same_name(lpDatabaseName, SERVICES_ACTIVE_DATABASEA))
+        return call.fail(none, winsim::same_name(lpDatabaseName, "ServicesFailed")
+                                   ? ERROR_DATABASE_DOES_NOT_EXIST
+                                   : ERROR_INVALID_NAME);
     Machine &m = the_machine();
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     SC_HANDLE handle = static_cast<SC_HANDLE>(m.new_handle());
