@@ -82,7 +82,9 @@ static int uninstall_entry_present(void)
 // this program runs. The C runtime starts the interpreter before it ends
 // this process, so the copy's image may still be in use when the first
 // "del" comes: the interpreter tries again each second (ping's pause; NT 4
-// has no other), for at most DELETE_ATTEMPTS seconds. The interpreter is
+// has no other), for at most DELETE_ATTEMPTS seconds. The loop's body is the
+// rest of the line, with no parentheses: Wine's interpreter misreads a group
+// inside "for ... do if". The interpreter is
 // taken from the system directory by its full path, never looked for in
 // the current directory, and both paths are quoted. Returns only when the
 // interpreter could not be started.
@@ -94,7 +96,7 @@ static void delete_uninstaller_copy(void)
     format_text(interpreter, sizeof interpreter, "%s\\%s", system_dir, COMMAND_INTERPRETER);
     format_text(command, sizeof command,
                 "del \"%s\\%s\" & for /L %%i in (1,1,%d) do if exist \"%s\\%s\" "
-                "(del \"%s\\%s\" & ping -n 2 127.0.0.1 >nul)",
+                "del \"%s\\%s\" & ping -n 2 127.0.0.1 >nul",
                 system_dir, SETTINGS_COPY_FILE, DELETE_ATTEMPTS, system_dir, UNINSTALLER_FILE,
                 system_dir, UNINSTALLER_FILE);
     _execl(interpreter, "/c", command, (char *)NULL);

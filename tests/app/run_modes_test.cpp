@@ -86,7 +86,7 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
     EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", execs[0].path);
     EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & "
               "for /L %i in (1,1,30) do if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" "
-              "(del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & ping -n 2 127.0.0.1 >nul)",
+              "del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & ping -n 2 127.0.0.1 >nul",
               execs[0].command_line);
     // The interpreter came before this process had ended, and deleted the
     // copy on its second try, a second later.
