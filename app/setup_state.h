@@ -27,41 +27,52 @@ enum {
 
 typedef void (*StatusCallback)(const char *key);
 
-// Handles and flow state.
-extern HINSTANCE instance_handle;
-extern HWND choice_dialog;
-extern HWND progress_dialog;
-extern int action;
-extern int processor_installed;
-extern int nul_port_present;
-extern DWORD scan_port_index;
-extern DWORD last_error;
-extern StatusCallback status_callback;
+// The one list of the setup state, each value with its start value:
+//   VALUE(type, name, start)     a plain value;
+//   BUFFER(name, size, start)    a text buffer of size bytes;
+//   BUFFER_POINTER(name, size, start)
+//                                a pointer to a text buffer of its own, of
+//                                size bytes, that starts holding start.
+#define SETUP_STATE_LIST(VALUE, BUFFER, BUFFER_POINTER)                     \
+    /* Handles and flow state. */                                          \
+    VALUE(HINSTANCE, instance_handle, NULL)                                \
+    VALUE(HWND, choice_dialog, NULL)                                       \
+    VALUE(HWND, progress_dialog, NULL)                                     \
+    VALUE(int, action, ACTION_NONE)                                        \
+    VALUE(int, processor_installed, 0)                                     \
+    VALUE(int, nul_port_present, 0)                                        \
+    VALUE(DWORD, scan_port_index, 0)                                       \
+    VALUE(DWORD, last_error, 0)                                            \
+    VALUE(StatusCallback, status_callback, NULL)                           \
+    /* Text buffers. */                                                    \
+    BUFFER(message_text, MESSAGE_TEXT_SIZE, "")                            \
+    BUFFER(window_title, WINDOW_TITLE_SIZE, "")                            \
+    /* Platform description, filled by the scan. */                        \
+    BUFFER(driver_extension, DRIVER_EXTENSION_SIZE, "")                    \
+    BUFFER(environment_name, ENVIRONMENT_NAME_SIZE, "")                    \
+    BUFFER(platform_tag, PLATFORM_TAG_SIZE, "")                            \
+    /* Directories. */                                                     \
+    BUFFER(system_dir, DIRECTORY_SIZE, "")                                 \
+    BUFFER(driver_dir, DIRECTORY_SIZE, "")                                 \
+    BUFFER(print_processor_dir, DIRECTORY_SIZE, "")                        \
+    BUFFER(program_dir, PROGRAM_DIR_SIZE, "")                              \
+    BUFFER(platform_source_dir, DIRECTORY_SIZE, "")                        \
+    /* Product and language names. */                                      \
+    VALUE(const char *, product_display_name, "LUMETRA MAPI connector")    \
+    VALUE(const char *, product_short_name, "LUMETRA")                     \
+    VALUE(const char *, settings_source_name, NULL)                        \
+    VALUE(const char *, language_code, "ger")                              \
+    BUFFER_POINTER(language_file_name, LANGUAGE_FILE_NAME_SIZE, "lang.ger") \
+    /* The message catalog's table, owned by the catalog. */               \
+    VALUE(StringTable *, message_table, NULL)
 
-// Text buffers.
-extern char message_text[MESSAGE_TEXT_SIZE];
-extern char window_title[WINDOW_TITLE_SIZE];
-
-// Platform description, filled by the scan.
-extern char driver_extension[DRIVER_EXTENSION_SIZE];
-extern char environment_name[ENVIRONMENT_NAME_SIZE];
-extern char platform_tag[PLATFORM_TAG_SIZE];
-
-// Directories.
-extern char system_dir[DIRECTORY_SIZE];
-extern char driver_dir[DIRECTORY_SIZE];
-extern char print_processor_dir[DIRECTORY_SIZE];
-extern char program_dir[PROGRAM_DIR_SIZE];
-extern char platform_source_dir[DIRECTORY_SIZE];
-
-// Product and language names.
-extern const char *product_display_name;
-extern const char *product_short_name;
-extern const char *settings_source_name;
-extern const char *language_code;
-extern char *language_file_name;
-
-// Shared structures owned by the catalog and the spooler control.
-extern StringTable *message_table;
+#define SETUP_STATE_DECLARE_VALUE(type, name, start) extern type name;
+#define SETUP_STATE_DECLARE_BUFFER(name, size, start) extern char name[size];
+#define SETUP_STATE_DECLARE_BUFFER_POINTER(name, size, start) extern char *name;
+SETUP_STATE_LIST(SETUP_STATE_DECLARE_VALUE, SETUP_STATE_DECLARE_BUFFER,
+                 SETUP_STATE_DECLARE_BUFFER_POINTER)
+#undef SETUP_STATE_DECLARE_VALUE
+#undef SETUP_STATE_DECLARE_BUFFER
+#undef SETUP_STATE_DECLARE_BUFFER_POINTER
 
 #endif

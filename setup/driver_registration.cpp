@@ -7,6 +7,7 @@
 #include "setup/product_names.h"
 #include "system/environment.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 enum {
     PRINTER_RECORD_BUFFER_SIZE = 16384,
@@ -130,7 +131,7 @@ static int add_print_processor(void)
     if (error == ERROR_DLL_NOT_FOUND) {
         // The connector's client, whose library the processor needs, is missing.
         format_catalog_text(message_text, sizeof message_text,
-                            lookup_text("InstallClientFirst", "InstallClientFirst"), NULL);
+                            lookup_text(KEY_INSTALL_CLIENT_FIRST, KEY_INSTALL_CLIENT_FIRST), NULL);
         DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
                         result_dialog_proc, 0);
         return 0;

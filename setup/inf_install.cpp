@@ -7,6 +7,7 @@
 #include "system/environment.h"
 #include "system/files.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 enum {
     TEMP_PATH_LENGTH = 255,
@@ -247,7 +248,7 @@ int install_inf(void)
     int closed;
     int result = 0;
 
-    show_status("installing...");
+    show_status(KEY_INSTALLING);
     if (!platform_known())
         return 0;
     length = GetTempPathA(TEMP_PATH_LENGTH, temp_dir);

@@ -6,6 +6,7 @@
 #include "system/environment.h"
 #include "system/spooler_objects.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 enum {
     // The 95 family's spooler lists a new port after a while; it is given
@@ -35,11 +36,11 @@ static void wait_for_port(void)
 {
     int error_shown = 0;
 
-    show_status("Waiting for port..");
+    show_status(KEY_WAITING_FOR_PORT);
     for (DWORD waited = 0; waited <= PORT_WAIT_LIMIT_MS; waited += PORT_POLL_INTERVAL_MS) {
         int listed = port_listed_at_index();
         if (listed == 1) {
-            show_status("Port installed");
+            show_status(KEY_PORT_INSTALLED);
             return;
         }
         // One box for a spooler that cannot list its ports, not one a poll.
@@ -54,7 +55,7 @@ static void wait_for_port(void)
 
 static void add_nul_port(void)
 {
-    show_status("Installing port...");
+    show_status(KEY_INSTALLING_PORT);
     if (!WriteProfileStringA("ports", NUL_PORT_NAME, ""))
         show_system_error(GetLastError());
     if (is_windows_95_family())
@@ -81,15 +82,15 @@ static int write_uninstall_entry(void)
     HKEY key;
     LONG status;
 
-    show_status("Register");
+    show_status(KEY_REGISTER);
     status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
                              KEY_WRITE, NULL, &key, NULL);
     if (status != ERROR_SUCCESS)
         return registry_failure(status);
-    show_status("Register1");
+    show_status(KEY_REGISTER1);
     status = set_text_value(key, "DisplayName", product_display_name);
     if (status == ERROR_SUCCESS) {
-        show_status("Register2");
+        show_status(KEY_REGISTER2);
         format_text(command, sizeof command, "%s\\%s", system_dir, UNINSTALLER_FILE);
         status = set_text_value(key, "UninstallString", command);
     }
@@ -118,7 +119,7 @@ static void start_fax_server(void)
     PROCESS_INFORMATION process;
 
     format_text(path, sizeof path, "%s\\%s", system_dir, FAX_SERVER_FILE);
-    show_status("StartPrinter");
+    show_status(KEY_START_PRINTER);
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     if (!CreateProcessA(path, NULL, NULL, NULL, FALSE, FAX_SERVER_CREATION_FLAGS, NULL, NULL,

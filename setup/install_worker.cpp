@@ -7,6 +7,7 @@
 #include "system/environment.h"
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 // The names the installed package carries, fixed once the first step is
 // through.
@@ -33,13 +34,15 @@ static int install_steps(int *spooler_stopped)
     int result = 1;
     StepOutcome outcome;
 
-    outcome = run_step("SetupRemoveOld", remove_old_installation, "SetupCantRemoveOld", TITLE_INSTALL);
+    outcome = run_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
+                       TITLE_INSTALL);
     if (step_failed(outcome))
         result = 0;
     if (outcome == STEP_ABORTED)
         return 0;
     if (!is_windows_95_family()) {
-        outcome = run_step("SetupStopSpooler", stop_spooler, "SetupCantStopSpooler", TITLE_INSTALL);
+        outcome = run_step(KEY_SETUP_STOP_SPOOLER, stop_spooler, KEY_SETUP_CANT_STOP_SPOOLER,
+                           TITLE_INSTALL);
         // Even a stop that failed part way may have stopped dependents: the
         // finish starts again what it recorded.
         *spooler_stopped = 1;
@@ -48,20 +51,23 @@ static int install_steps(int *spooler_stopped)
         if (outcome == STEP_ABORTED)
             return 0;
     }
-    outcome = run_step("SetupInstallFiles", install_files_step, "SetupCantInstallFiles", TITLE_INSTALL);
+    outcome = run_step(KEY_SETUP_INSTALL_FILES, install_files_step, KEY_SETUP_CANT_INSTALL_FILES,
+                       TITLE_INSTALL);
     if (step_failed(outcome))
         result = 0;
     if (outcome == STEP_ABORTED)
         return 0;
     if (!is_windows_95_family()) {
-        outcome = run_step("SetupStartSpooler", start_spooler, "SetupCantStartSpooler", TITLE_INSTALL);
+        outcome = run_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
+                           TITLE_INSTALL);
         if (step_failed(outcome))
             result = 0;
         if (outcome == STEP_ABORTED)
             return 0;
         *spooler_stopped = 0;
     }
-    outcome = run_step("SetupInstallDriver", install_driver_step, "SetupCantInstallDriver", TITLE_INSTALL);
+    outcome = run_step(KEY_SETUP_INSTALL_DRIVER, install_driver_step, KEY_SETUP_CANT_INSTALL_DRIVER,
+                       TITLE_INSTALL);
     if (step_failed(outcome))
         result = 0;
     return result;
@@ -74,7 +80,8 @@ void install_worker(void *)
     int answer;
     StepOutcome outcome;
 
-    outcome = run_step("SetupInit", setup_init, "SetupCantInit", TITLE_INSTALL);
+    outcome = run_step(KEY_SETUP_INIT, setup_init, KEY_SETUP_CANT_INIT,
+                       TITLE_INSTALL);
     if (step_failed(outcome))
         result = 0;
     if (outcome != STEP_ABORTED) {

@@ -12,6 +12,7 @@
 #include "system/spooler_objects.h"
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 enum {
     REMOVAL_DIRECTORY_SIZE = 260,
@@ -26,7 +27,7 @@ static void close_fax_server(void)
 
     if (server == NULL)
         return;
-    show_status("ClosingPrintServer");
+    show_status(KEY_CLOSING_PRINT_SERVER);
     PostMessageA(server, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
@@ -193,7 +194,7 @@ static int remove_entry_and_files(int family_nt, int bitmap_driver_found)
     DWORD read_error = last_error;
 
     if (family_nt) {
-        show_status("SetupStopSpooler");
+        show_status(KEY_SETUP_STOP_SPOOLER);
         if (!stop_spooler())
             show_system_error(GetLastError());
     }
@@ -255,11 +256,11 @@ void removal_worker(void *)
     StepOutcome outcome;
 
     load_installed_catalog();
-    outcome = run_step("SetupInit", setup_init, "SetupCantInit", TITLE_REMOVE);
+    outcome = run_step(KEY_SETUP_INIT, setup_init, KEY_SETUP_CANT_INIT, TITLE_REMOVE);
     if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
         success = 0;
     if (outcome != STEP_ABORTED) {
-        outcome = run_step("SetupRemoveOld", remove_old_installation, "SetupCantRemoveOld",
+        outcome = run_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
                            TITLE_REMOVE);
         if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
             success = 0;

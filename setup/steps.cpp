@@ -7,6 +7,7 @@
 #include "system/platform.h"
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 // Set while a step's operation has put its own failure to the user: the
 // answer given, which the step takes instead of asking again.
@@ -42,10 +43,10 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
 int restart_spooler(int install, int *answer)
 {
     for (;;) {
-        show_status("SetupStartSpooler");
+        show_status(KEY_SETUP_START_SPOOLER);
         if (start_spooler())
             return 1;
-        *answer = ask_on_error("SetupCantStartSpooler", install);
+        *answer = ask_on_error(KEY_SETUP_CANT_START_SPOOLER, install);
         if (*answer != IDRETRY)
             return 0;
     }
@@ -57,9 +58,9 @@ void compose_result_text(int install, int succeeded)
     const char *key;
 
     if (install)
-        key = !succeeded ? "SetupFailed" : family_95 ? "SetupOk95" : "SetupOk";
+        key = !succeeded ? KEY_SETUP_FAILED : family_95 ? KEY_SETUP_OK_95 : KEY_SETUP_OK;
     else
-        key = !succeeded ? "RemoveFailed" : family_95 ? "RemoveOk95" : "RemoveOk";
+        key = !succeeded ? KEY_REMOVE_FAILED : family_95 ? KEY_REMOVE_OK_95 : KEY_REMOVE_OK;
     if (succeeded)
         format_catalog_text(message_text, sizeof message_text, lookup_text(key, key),
                             product_display_name);

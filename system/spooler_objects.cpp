@@ -2,6 +2,7 @@
 
 #include "system/environment.h"
 #include "ui/user_interface.h"
+#include "catalog/message_keys.h"
 
 enum {
     FIRST_LIST_BUFFER_SIZE = 16384,
@@ -73,8 +74,8 @@ static int ask_why_not_called(HMODULE spooler)
 {
     capture_last_error();
     if (spooler == NULL)
-        return ask_on_error("CantLoadWinspool", TITLE_REMOVE);
-    return ask_on_error("GetProcAddress() failed.", TITLE_REMOVE);
+        return ask_on_error(KEY_CANT_LOAD_WINSPOOL, TITLE_REMOVE);
+    return ask_on_error(KEY_GET_PROC_ADDRESS_FAILED, TITLE_REMOVE);
 }
 
 DWORD delete_driver_ex(char *server, char *environment, char *driver, DWORD flags, DWORD version)

@@ -201,6 +201,27 @@ TEST(SetupState, TheProcessStartsWithNothingChosenAndTheInitialNames)
         "product_short_name='LUMETRA' settings_source_name=NULL language_code='ger' "
         "language_file_name='lang.ger' message_table=NULL spooler_service_list='spooler' NULL";
     EXPECT_EQ(start, setup_state_at_process_start());
+
+    // A run leaves every value changed; the reset brings back each one.
+    static char table_stand_in;
+    instance_handle = (HINSTANCE)&table_stand_in;
+    choice_dialog = (HWND)&table_stand_in;
+    progress_dialog = (HWND)&table_stand_in;
+    action = ACTION_INSTALL;
+    processor_installed = 1;
+    nul_port_present = 1;
+    scan_port_index = 5;
+    last_error = 5;
+    status_callback = [](const char *) {};
+    for (char *buffer : {message_text, window_title, driver_extension, environment_name,
+                         platform_tag, system_dir, driver_dir, print_processor_dir, program_dir,
+                         platform_source_dir})
+        strcpy(buffer, "x");
+    product_display_name = "Ravelo Printer driver ";
+    product_short_name = "Ravelo";
+    settings_source_name = "lang.fre";
+    language_code = "fre";
+    strcpy(language_file_name, "lang.fre");
     reset_setup_state();
     EXPECT_EQ(start, setup_state_text());
 }

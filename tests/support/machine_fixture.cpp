@@ -67,32 +67,16 @@ const std::string &setup_state_at_process_start()
 
 void reset_setup_state()
 {
-    instance_handle = nullptr;
-    choice_dialog = nullptr;
-    progress_dialog = nullptr;
-    action = 0;
-    processor_installed = 0;
-    nul_port_present = 0;
-    scan_port_index = 0;
-    last_error = 0;
-    status_callback = nullptr;
-    message_text[0] = '\0';
-    window_title[0] = '\0';
-    driver_extension[0] = '\0';
-    environment_name[0] = '\0';
-    platform_tag[0] = '\0';
-    system_dir[0] = '\0';
-    driver_dir[0] = '\0';
-    print_processor_dir[0] = '\0';
-    program_dir[0] = '\0';
-    platform_source_dir[0] = '\0';
-    product_display_name = "LUMETRA MAPI connector";
-    product_short_name = "LUMETRA";
-    settings_source_name = nullptr;
-    language_code = "ger";
-    strcpy(language_file_name, "lang.ger");
     table_release(message_table);
-    message_table = nullptr;
+    // The start values from the product's own list; the language file name
+    // keeps its buffer and gets its start text back.
+#define RESET_VALUE(type, name, start) name = start;
+#define RESET_BUFFER(name, size, start) strcpy(name, start);
+#define RESET_BUFFER_POINTER(name, size, start) strcpy(name, start);
+    SETUP_STATE_LIST(RESET_VALUE, RESET_BUFFER, RESET_BUFFER_POINTER)
+#undef RESET_VALUE
+#undef RESET_BUFFER
+#undef RESET_BUFFER_POINTER
     release_service_tree(spooler_service_list->dependents);
     release_service_tree(spooler_service_list->next);
     spooler_service_list->dependents = nullptr;
