@@ -55,6 +55,11 @@ std::string work_dir(void)
     return folder;
 }
 
+std::string in_work(const char *name)
+{
+    return work_dir() + "\\" + name;
+}
+
 static std::string spooler_dir(bool drivers)
 {
     char directory[MAX_PATH];

@@ -22,6 +22,8 @@ std::string system_dir(void);
 // A folder of the test's own below the temporary folder, without a
 // trailing backslash; made on first use.
 std::string work_dir(void);
+// A file's path in that folder.
+std::string in_work(const char *name);
 // The spooler directories of the running system's own environment.
 std::string driver_dir(void);
 std::string print_processor_dir(void);

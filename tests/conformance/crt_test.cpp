@@ -7,17 +7,13 @@
 #include <errno.h>
 
 using conformance::file_bytes;
+using conformance::in_work;
 using conformance::put_bytes;
 using conformance::remove_file;
 using conformance::work_dir;
 
 namespace
 {
-
-std::string in_work(const char *name)
-{
-    return work_dir() + "\\" + name;
-}
 
 // Everything a text-mode stream gives, read with fgetc.
 std::string read_text(const std::string &path)

@@ -4,6 +4,7 @@
 #include "tests/conformance/arrange.h"
 
 using conformance::file_bytes;
+using conformance::in_work;
 using conformance::file_exists;
 using conformance::put_bytes;
 using conformance::remove_file;
@@ -11,11 +12,6 @@ using conformance::work_dir;
 
 namespace
 {
-
-std::string in_work(const char *name)
-{
-    return work_dir() + "\\" + name;
-}
 
 } // namespace
 
