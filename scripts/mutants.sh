@@ -13,10 +13,10 @@ mkdir -p build && : >"$log"
 
 # file @@ sed expression @@ what breaks
 mutants=$(cat <<'LIST'
-app/setup_state.cpp @@ s/"LUMETRA MAPI connector"/"LUMETRA MAPI Connector"/ @@ start value of the display name
-app/setup_state.cpp @@ s/^int processor_installed;/int processor_installed = 1;/ @@ start value of the processor flag
+app/setup_state.h @@ s/"LUMETRA MAPI connector")/"LUMETRA MAPI Connector")/ @@ start value of the display name
+app/setup_state.h @@ s/VALUE(int, processor_installed, 0)/VALUE(int, processor_installed, 1)/ @@ start value of the processor flag
 app/entry_point.cpp @@ s/procedure, 0) > 0;/procedure, 0) != 0;/ @@ a dialog that could not be shown counts as done
-app/entry_point.cpp @@ s/if (family_nt \&\& removed)/if (family_nt)/ @@ uninstaller deletes itself after a failed removal
+app/entry_point.cpp @@ s/if (family_nt \&\& !uninstall_entry_present())/if (family_nt)/ @@ uninstaller deletes itself while the entry names it
 app/entry_point.cpp @@ s/SetupPromptReboot(NULL, NULL, FALSE)/SetupPromptReboot(NULL, NULL, TRUE)/ @@ restart offer only scans
 ui/dialog_procs.cpp @@ s/message == WM_COMMAND \&\& LOWORD(wparam) == IDOK)/message == WM_COMMAND \&\& LOWORD(wparam) != 0)/ @@ result dialog ends on Esc and Close
 ui/dialog_procs.cpp @@ s/action = processor_installed ? ACTION_REMOVE : ACTION_NONE;/action = ACTION_REMOVE;/ @@ removal chosen with nothing installed
@@ -28,16 +28,16 @@ catalog/language_file.cpp @@ s/store_byte(reader, '\\t');/store_byte(reader, ' '
 catalog/language_file.cpp @@ s/line\[pos\] == ';'/line[pos] == '#'/ @@ comment character
 catalog/language_file.cpp @@ s/strcpy(node->entry->value, entry->value);/;/ @@ a repeated key keeps its first value
 catalog/language_file.cpp @@ s/entries == CATALOG_ENTRY_LIMIT/entries > CATALOG_ENTRY_LIMIT/ @@ entry limit off by one
-catalog/message_keys.cpp @@ s/{"InstallClientFirst", MESSAGE_WITHOUT_ARGUMENT}/{"InstallClientFirst", MESSAGE_AS_IS}/ @@ rule of a key's placeholders
+catalog/message_keys.h @@ s/"InstallClientFirst", MESSAGE_WITHOUT_ARGUMENT/"InstallClientFirst", MESSAGE_AS_IS/ @@ rule of a key's placeholders
 system/spooler_service.cpp @@ s/while (QueryServiceStatus(service, \&status) \&\&/while (!QueryServiceStatus(service, \&status) ||/ @@ a failed status query keeps the poll going
 system/spooler_service.cpp @@ s/if (GetLastError() != ERROR_MORE_DATA)/if (0)/ @@ any enumeration error taken for more data
-system/spooler_service.cpp @@ s/while ((\*link)->next != NULL)/while (0)/ @@ dependents start in stop order
+system/spooler_service.cpp @@ s/others = start_recorded(manager, \&node->next);/others = 1;/ @@ only the last recorded dependent is started
 system/files.cpp @@ s/"Copy %s ..."/"Copy %s..."/ @@ copy status text
 system/files.cpp @@ s/destination_path, FALSE)/destination_path, TRUE)/ @@ copy refuses an existing file
 system/environment.cpp @@ s/SETUP_INIT_SPOOLER_STARTS = 3/SETUP_INIT_SPOOLER_STARTS = 2/ @@ SetupInit spooler starts
 system/environment.cpp @@ s/major >= 5/major > 5/ @@ Windows 2000 test
 system/spooler_objects.cpp @@ /OpenPrinterA/{n;s/return 1;/return 0;/} @@ a printer that cannot be opened stops the removal
-system/spooler_objects.cpp @@ s/answer == IDABORT ? 0 : result/answer == IDIGNORE ? 0 : result/ @@ Abort and Ignore of the library box swapped
+system/spooler_objects.cpp @@ s/answer == IDIGNORE ? DRIVER_EX_NOT_CALLED : 0/answer == IDABORT ? DRIVER_EX_NOT_CALLED : 0/ @@ Abort and Ignore of the library box swapped
 setup/inf_install.cpp @@ s/SP_COPY_FORCE_IN_USE | SP_COPY_FORCE_NEWER/SP_COPY_FORCE_IN_USE/ @@ copy flags
 setup/inf_install.cpp @@ s/INSTALL_EVERYTHING = 0x7FF/INSTALL_EVERYTHING = 0x1FF/ @@ install flags
 setup/inf_install.cpp @@ s/SetupInitDefaultQueueCallback(progress_dialog)/SetupInitDefaultQueueCallback(NULL)/ @@ owner of the copy prompts
@@ -51,19 +51,19 @@ setup/scan.cpp @@ /GetPrinterDriverDirectoryA/,/return 1;/s/return 1;/;/ @@ scan
 setup/scan.cpp @@ s/if (!scan_print_processors(report))/if (!scan_print_processors(report) \&\& 0)/ @@ scan goes on after a failed processor list
 setup/scan.cpp @@ s/"not supported!"/"not supported"/ @@ unsupported NT report
 setup/install_files.cpp @@ s/PORT_POLL_INTERVAL_MS = 250/PORT_POLL_INTERVAL_MS = 500/ @@ port poll interval
-setup/install_files.cpp @@ s/show_status("Register2")/show_status("Register3")/ @@ status key
+setup/install_files.cpp @@ s/show_status(KEY_REGISTER2)/show_status(KEY_REGISTER1)/ @@ status key
 setup/install_files.cpp @@ s/if (!nul_port_present)/if (1)/ @@ port added when present
-setup/removal.cpp @@ s/show_status("ClosingPrintServer")/show_status("ClosingFaxServer")/ @@ closing status key
+setup/removal.cpp @@ s/show_status(KEY_CLOSING_PRINT_SERVER)/show_status(KEY_SETUP_REMOVE_OLD)/ @@ closing status key
 setup/removal.cpp @@ s/"DeletePrintProcessor() %s failed.\\r\\n"/"DeletePrintProcessor() %s failed."/ @@ processor failure line
 setup/removal.cpp @@ s/DPD_DELETE_UNUSED_FILES/DPD_DELETE_ALL_FILES/ @@ driver delete flags
 setup/removal.cpp @@ s/action == ACTION_INSTALL ? TITLE_INSTALL : TITLE_REMOVE/TITLE_REMOVE/ @@ restart box title in an installation
 setup/removal.cpp @@ /delete_product_printers(int/,/for (DWORD/s/i < count \&\& result;/i < count;/ @@ printers deleted past a failure
-setup/steps.cpp @@ s/family_95 ? "SetupOk95" : "SetupOk"/family_95 ? "SetupOk" : "SetupOk95"/ @@ result key by family
-setup/steps.cpp @@ /"SetupCantStartSpooler", install) != IDRETRY/{n;s/return 0;/return 1;/} @@ unanswered restart counts as done
+setup/steps.cpp @@ s/family_95 ? KEY_SETUP_OK_95 : KEY_SETUP_OK/family_95 ? KEY_SETUP_OK : KEY_SETUP_OK_95/ @@ result key by family
+setup/steps.cpp @@ /ask_on_error(KEY_SETUP_CANT_START_SPOOLER, install);/{n;n;s/return 0;/return 1;/} @@ unanswered restart counts as done
 setup/install_worker.cpp @@ s/if (spooler_stopped)/if (0)/ @@ spooler left stopped after an abort
 setup/platform.cpp @@ s/{5, "W2K"}/{5, "W2k"}/ @@ platform tag
-app/setup_state.cpp @@ s/language_code = "ger"/language_code = "eng"/ @@ start language code
-app/setup_state.cpp @@ s/^DWORD scan_port_index;/DWORD scan_port_index = 1;/ @@ start value of the port index
+app/setup_state.h @@ s/VALUE(const char \*, language_code, "ger")/VALUE(const char *, language_code, "eng")/ @@ start language code
+app/setup_state.h @@ s/VALUE(DWORD, scan_port_index, 0)/VALUE(DWORD, scan_port_index, 1)/ @@ start value of the port index
 app/entry_point.cpp @@ s/del \\"%s/erase \\"%s/ @@ self-deletion command
 ui/error_boxes.cpp @@ s/MB_ICONERROR/MB_ICONWARNING/ @@ icon of the error box
 ui/window_title.cpp @@ s/" Version 3.0"/" Version 3.1"/ @@ window title version
