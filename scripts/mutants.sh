@@ -16,7 +16,7 @@ mutants=$(cat <<'LIST'
 app/setup_state.h @@ s/"LUMETRA MAPI connector")/"LUMETRA MAPI Connector")/ @@ start value of the display name
 app/setup_state.h @@ s/VALUE(int, processor_installed, 0)/VALUE(int, processor_installed, 1)/ @@ start value of the processor flag
 app/entry_point.cpp @@ s/procedure, 0) > 0;/procedure, 0) != 0;/ @@ a dialog that could not be shown counts as done
-app/entry_point.cpp @@ s/if (family_nt \&\& !uninstall_entry_present())/if (family_nt)/ @@ uninstaller deletes itself while the entry names it
+app/entry_point.cpp @@ s/return status != ERROR_FILE_NOT_FOUND;/return 0;/ @@ uninstaller deletes itself while the entry names it
 app/entry_point.cpp @@ s/SetupPromptReboot(NULL, NULL, FALSE)/SetupPromptReboot(NULL, NULL, TRUE)/ @@ restart offer only scans
 ui/dialog_procs.cpp @@ s/message == WM_COMMAND \&\& LOWORD(wparam) == IDOK)/message == WM_COMMAND \&\& LOWORD(wparam) != 0)/ @@ result dialog ends on Esc and Close
 ui/dialog_procs.cpp @@ s/action = processor_installed ? ACTION_REMOVE : ACTION_NONE;/action = ACTION_REMOVE;/ @@ removal chosen with nothing installed
