@@ -7,6 +7,7 @@
 
 struct StringTable;
 struct ServiceNode;
+struct PlatformBranch;
 
 enum {
     ACTION_NONE = 0,
@@ -48,6 +49,7 @@ typedef void (*StatusCallback)(const char *key);
     BUFFER(message_text, MESSAGE_TEXT_SIZE, "")                            \
     BUFFER(window_title, WINDOW_TITLE_SIZE, "")                            \
     /* Platform description, filled by the scan. */                        \
+    VALUE(const PlatformBranch *, platform_branch, NULL)                   \
     BUFFER(driver_extension, DRIVER_EXTENSION_SIZE, "")                    \
     BUFFER(environment_name, ENVIRONMENT_NAME_SIZE, "")                    \
     BUFFER(platform_tag, PLATFORM_TAG_SIZE, "")                            \

@@ -11,21 +11,14 @@
 
 namespace fs = std::filesystem;
 
-const InfPlatform INF_PLATFORMS[INF_PLATFORM_COUNT] = {
-    {"95", INF_BRANCH_95_FAMILY},
-    {"nt_351", INF_BRANCH_NT_4_OR_EARLIER},
-    {"nt_40", INF_BRANCH_NT_4_OR_EARLIER},
-    {"W2K", INF_BRANCH_NT_5_OR_LATER},
-};
-
 const char *const LANGUAGES[LANGUAGE_COUNT] = {"ger", "eng", "fre"};
 
-int inf_branch_of_platform(const char *platform_tag)
+const PlatformBranch *branch_of_folder(const char *platform_tag)
 {
-    for (const InfPlatform &platform : INF_PLATFORMS)
-        if (strcmp(platform.tag, platform_tag) == 0)
-            return platform.branch;
-    return -1;
+    for (const PlatformFolder &folder : PLATFORM_FOLDERS)
+        if (strcmp(folder.tag, platform_tag) == 0)
+            return folder.branch;
+    return NULL;
 }
 
 // Written as the setup writes it: a temporary file in text mode, through
@@ -35,11 +28,11 @@ int inf_text(const char *platform_tag, const char *language_code, std::string *t
     char temp_dir[MAX_PATH];
     char name[MAX_PATH];
     char buffer[4096];
-    int branch = inf_branch_of_platform(platform_tag);
+    const PlatformBranch *branch = branch_of_folder(platform_tag);
     int written = 0;
     size_t count;
 
-    if (branch < 0)
+    if (branch == NULL)
         return 0;
     text->clear();
     begin_product_files();
@@ -186,7 +179,7 @@ void check_distribution(Diagnostics *diagnostics, const char *dir)
             check_language_file(diagnostics, file.string().c_str());
     }
 
-    for (const InfPlatform &platform : INF_PLATFORMS) {
+    for (const PlatformFolder &platform : PLATFORM_FOLDERS) {
         for (const char *language : LANGUAGES) {
             std::string inf;
             std::string which = std::string("the INF for ") + platform.tag + " in " + language;

@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "checker/diagnostics.h"
+#include "setup/platform.h"
 
-// The platform folders of the distribution and the INF branch whose files
-// each holds; the setup picks the folder by the running Windows version.
-struct InfPlatform {
-    const char *tag;
-    int branch;
-};
-enum { INF_PLATFORM_COUNT = 4, LANGUAGE_COUNT = 3 };
-extern const InfPlatform INF_PLATFORMS[INF_PLATFORM_COUNT];
+enum { LANGUAGE_COUNT = 3 };
 extern const char *const LANGUAGES[LANGUAGE_COUNT];
 
-// The branch of the platform folder, or -1.
-int inf_branch_of_platform(const char *platform_tag);
+// The platform branch whose files the platform folder holds, or NULL.
+const PlatformBranch *branch_of_folder(const char *platform_tag);
 
 // The bytes of the INF that the setup writes in that platform folder and
 // language, as a text-mode file holds them. 0 when it cannot be written.

@@ -4,17 +4,22 @@
 
 #include "checker/distribution_check.h"
 #include "checker/language_check.h"
+#include "setup/platform.h"
 
 static const char USAGE[] =
     "usage: setupcheck lang FILE...\n"
     "       setupcheck dist DIR\n"
-    "       setupcheck inf --platform 95|nt_351|nt_40|W2K --lang ger|eng|fre\n";
+    "       setupcheck inf --platform FOLDER --lang ger|eng|fre\n";
 
 static int usage(FILE *err, const char *problem)
 {
     if (problem != NULL)
         fprintf(err, "setupcheck: %s\n", problem);
     fputs(USAGE, err);
+    fputs("FOLDER is one of the distribution's platform folders:", err);
+    for (const PlatformFolder &folder : PLATFORM_FOLDERS)
+        fprintf(err, " %s", folder.tag);
+    fputs("\n", err);
     return EXIT_USAGE;
 }
 
@@ -42,8 +47,8 @@ static int print_inf(int argc, char **argv, FILE *out, FILE *err)
         else
             return usage(err, "unknown option");
     }
-    if (platform == NULL || inf_branch_of_platform(platform) < 0)
-        return usage(err, "--platform takes 95, nt_351, nt_40 or W2K");
+    if (platform == NULL || branch_of_folder(platform) == NULL)
+        return usage(err, "--platform takes a platform folder");
     if (language == NULL || !is_language(language))
         return usage(err, "--lang takes ger, eng or fre");
     if (!inf_text(platform, language, &text)) {

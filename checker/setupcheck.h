@@ -2,7 +2,7 @@
 // the setup:
 //   setupcheck lang FILE...                       language files
 //   setupcheck dist DIR                           a distribution folder
-//   setupcheck inf --platform TAG --lang CODE     the INF the setup writes
+//   setupcheck inf --platform FOLDER --lang CODE  the INF the setup writes
 #ifndef CHECKER_SETUPCHECK_H
 #define CHECKER_SETUPCHECK_H
 

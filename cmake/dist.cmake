@@ -8,37 +8,61 @@ if(CMAKE_SCRIPT_MODE_FILE)
     cmake_minimum_required(VERSION 3.25)
 endif()
 
-# The payload: for each INF branch of the setup, the files it takes from the
-# platform folder and from each language folder below it.
+# The payload comes from the setup's own list of the distribution's files,
+# the header its INF writer is built from.
+get_filename_component(DIST_FILES_HEADER "${CMAKE_CURRENT_LIST_DIR}/../setup/distribution_files.h"
+                       ABSOLUTE)
 set(DIST_LANGUAGES ger eng fre)
-set(DIST_BRANCH_95_PLATFORM tqvprint.dll devura.dll kxdrvw32.dll ravelo.drv ravtlx.drv)
-set(DIST_BRANCH_95_LANGUAGE unidrv.dll unidrv.hlp)
-set(DIST_BRANCH_NT4_PLATFORM tqvprint.dll tqvdrv32.dll faxsrv.exe ravelo.dll ravtlx.dll)
-set(DIST_BRANCH_NT4_LANGUAGE rasdd.dll rasddui.dll rasddui.hlp)
-set(DIST_BRANCH_NT5_PLATFORM tqvprint.dll tqvdrv32.dll faxsrv.exe ravelo.dll ravtlx.ini
-    ravelo.gpd ravtlx.gpd stdnames.gpd)
-set(DIST_BRANCH_NT5_LANGUAGE unidrv.dll unidrvui.dll unidrv.hlp unires.dll tty.dll ttyui.dll
-    ttyui.hlp ttyres.dll)
-# Platform folder, then the branch whose files it holds.
-set(DIST_PLATFORMS 95 95 nt_351 NT4 nt_40 NT4 W2K NT5)
 # Built here, so shipped for real instead of as a placeholder.
 set(DIST_BUILT_FILES faxsrv.exe)
 
-# Every payload file as "folder/name" below the distribution folder.
+# Every payload file as "folder/name" below the distribution folder: for
+# each platform folder its branch's files (and the print processor) from
+# the folder itself and from each language folder below it.
 function(dist_payload result)
+    # Without the macros' line continuations, which would escape the list
+    # separators, one line per list item.
+    file(READ "${DIST_FILES_HEADER}" text)
+    string(REPLACE "\\" "" text "${text}")
+    string(REPLACE "\n" ";" lines "${text}")
+    set(folders "")
+    set(branch "")
+    set(entries 0)
+    set(parsed 0)
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^#define PRINT_PROCESSOR_SOURCE\\(")
+            set(branch EVERY)
+        elseif(line MATCHES "^#define ([A-Z0-9_]+)_SOURCES\\(")
+            set(branch "${CMAKE_MATCH_1}")
+        endif()
+        if(line MATCHES "[ (]FILE\\(|[ (]FOLDER\\(" AND NOT line MATCHES "^#define|^ *//")
+            math(EXPR entries "${entries} + 1")
+        endif()
+        if(line MATCHES "^ +FOLDER\\([A-Z0-9_]+, [0-9]+, \"([^\"]+)\", ([A-Z0-9_]+)\\) *$")
+            list(APPEND folders "${CMAKE_MATCH_1}" "${CMAKE_MATCH_2}")
+            math(EXPR parsed "${parsed} + 1")
+        elseif(branch AND line MATCHES "^ +FILE\\((PLATFORM|LANGUAGE), \"([^\"]+)\"\\) *$")
+            list(APPEND files_${branch}_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+            math(EXPR parsed "${parsed} + 1")
+        endif()
+    endforeach()
+    # A line spelt otherwise would go missing from the distribution unseen.
+    if(parsed EQUAL 0 OR NOT parsed EQUAL entries)
+        message(FATAL_ERROR "${DIST_FILES_HEADER}: read ${parsed} of ${entries} entries")
+    endif()
     set(paths "")
-    list(LENGTH DIST_PLATFORMS pair_items)
-    math(EXPR last "${pair_items} - 1")
+    list(LENGTH folders folder_items)
+    math(EXPR last "${folder_items} - 1")
     foreach(index RANGE 0 ${last} 2)
         math(EXPR branch_index "${index} + 1")
-        list(GET DIST_PLATFORMS ${index} platform)
-        list(GET DIST_PLATFORMS ${branch_index} branch)
-        foreach(name IN LISTS DIST_BRANCH_${branch}_PLATFORM)
-            list(APPEND paths "${platform}/${name}")
+        list(GET folders ${index} folder)
+        list(GET folders ${branch_index} branch)
+        foreach(name IN LISTS files_EVERY_PLATFORM files_${branch}_PLATFORM)
+            list(APPEND paths "${folder}/${name}")
         endforeach()
         foreach(language IN LISTS DIST_LANGUAGES)
-            foreach(name IN LISTS DIST_BRANCH_${branch}_LANGUAGE)
-                list(APPEND paths "${platform}/${language}/${name}")
+            foreach(name IN LISTS files_${branch}_LANGUAGE)
+                list(APPEND paths "${folder}/${language}/${name}")
             endforeach()
         endforeach()
     endforeach()
@@ -114,6 +138,7 @@ set(SETUP_DIST_DIR "${PROJECT_SOURCE_DIR}/build/dist" CACHE PATH
     "Where the build assembles the distribution folder")
 set(SETUP_PAYLOAD_DIR "" CACHE PATH
     "A packager's payload laid out as the distribution folder; empty: placeholders")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${DIST_FILES_HEADER}")
 if(SETUP_PAYLOAD_DIR)
     # Checked now so that the configure step names what is missing.
     check_payload_dir("${SETUP_PAYLOAD_DIR}")

@@ -4,87 +4,31 @@
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
+#include "setup/platform.h"
 #include "setup/product_names.h"
 #include "system/environment.h"
 #include "ui/user_interface.h"
 #include "catalog/message_keys.h"
 
 enum {
-    PRINTER_RECORD_BUFFER_SIZE = 16384,
-    DRIVER_FILE_NAME_SIZE = 64,
-    WINDOWS_95_PRINTER_ATTRIBUTES = PRINTER_ATTRIBUTE_DEFAULT,
-    NT_PRINTER_ATTRIBUTES = PRINTER_ATTRIBUTE_DIRECT | PRINTER_ATTRIBUTE_RAW_ONLY
+    PRINTER_RECORD_BUFFER_SIZE = 16384
 };
 
 static const char MERGE_PRINTER_NAME[] = "Ravelo Merge Driver";
 static const char FILE_PORT_NAME[] = "FILE:";
 static const char RAW_DATATYPE[] = "RAW";
 
-// The files of one driver on one platform branch. "<ext>" entries are
-// composed from the base name and driver_extension.
-struct DriverFiles {
-    DWORD version;
-    const char *driver_path;   // null: "<base>.<ext>"
-    const char *data_file;     // null: "<base>.<ext>"
-    const char *config_file;   // null: "<base>.<ext>"
-    const char *help_file;
-    const char *dependent_files; // names each ending in NUL, closed by one more
-};
-
-struct DriverBranches {
-    const char *name;
-    const char *base;
-    DriverFiles windows_95_family;
-    DriverFiles nt_4_or_earlier;
-    DriverFiles nt_5_or_later;
-};
-
-static const DriverBranches FAX_DRIVER = {
-    FAX_DRIVER_NAME,
-    "ravelo",
-    {0, NULL, NULL, NULL, NULL, "ravelo.DRV\0"},
-    {2, "rasdd.dll", NULL, "rasddui.dll", "rasddui.hlp",
-     "ravelo.dll\0RASDD.DLL\0RASDDUI.DLL\0RASDDUI.HLP\0"},
-    {0, "unidrv.dll", "ravelo.gpd", "unidrvui.dll", "unidrv.hlp",
-     "ravelo.dll\0unidrv.dll\0unidrvui.dll\0unires.dll\0unidrv.hlp\0stdnames.gpd\0"},
-};
-
-static const DriverBranches TELEX_DRIVER = {
-    TELEX_DRIVER_NAME,
-    "ravtlx",
-    {0, NULL, NULL, NULL, NULL, "ravtlx.DRV\0"},
-    {2, "rasdd.dll", NULL, "rasddui.dll", "rasddui.hlp",
-     "ravtlx.dll\0RASDD.DLL\0RASDDUI.DLL\0RASDDUI.HLP\0"},
-    {0, "unidrv.dll", "ravtlx.gpd", "unidrvui.dll", "unidrv.hlp",
-     "ravtlx.ini\0tty.dll\0ttyres.dll\0ttyui.dll\0ttyui.hlp\0unires.dll\0stdnames.gpd\0"},
-};
-
-static const DriverFiles *files_for_platform(const DriverBranches *driver)
+static BOOL add_driver(const char *name, const DriverFiles *files)
 {
-    if (is_windows_95_family())
-        return &driver->windows_95_family;
-    return is_nt5_or_later() ? &driver->nt_5_or_later : &driver->nt_4_or_earlier;
-}
-
-static LPSTR name_or(const char *name, char *composed)
-{
-    return (LPSTR)(name != NULL ? name : composed);
-}
-
-static BOOL add_driver(const DriverBranches *driver)
-{
-    const DriverFiles *files = files_for_platform(driver);
-    char own_file[DRIVER_FILE_NAME_SIZE];
     DRIVER_INFO_3A info;
 
-    format_text(own_file, sizeof own_file, "%s.%s", driver->base, driver_extension);
     memset(&info, 0, sizeof info);
     info.cVersion = files->version;
-    info.pName = (LPSTR)driver->name;
+    info.pName = (LPSTR)name;
     info.pEnvironment = environment_name;
-    info.pDriverPath = name_or(files->driver_path, own_file);
-    info.pDataFile = name_or(files->data_file, own_file);
-    info.pConfigFile = name_or(files->config_file, own_file);
+    info.pDriverPath = (LPSTR)files->driver_path;
+    info.pDataFile = (LPSTR)files->data_file;
+    info.pConfigFile = (LPSTR)files->config_file;
     info.pHelpFile = (LPSTR)files->help_file;
     info.pDependentFiles = (LPSTR)files->dependent_files;
     info.pDefaultDataType = (LPSTR)RAW_DATATYPE;
@@ -115,7 +59,7 @@ static void adjust_printer(HANDLE printer)
         show_system_error(GetLastError());
         return;
     }
-    info->Attributes |= is_windows_95_family() ? WINDOWS_95_PRINTER_ATTRIBUTES : NT_PRINTER_ATTRIBUTES;
+    info->Attributes |= platform_branch->printer_attributes;
     if (!SetPrinterA(printer, 2, record, 0))
         show_system_error(GetLastError());
 }
@@ -148,7 +92,7 @@ static void add_fax_part(void)
 {
     HANDLE printer;
 
-    if (!add_driver(&FAX_DRIVER)) {
+    if (!add_driver(FAX_DRIVER_NAME, &platform_branch->fax_driver)) {
         show_system_error(GetLastError());
         return;
     }
@@ -173,10 +117,16 @@ int install_driver_step(void)
 {
     HANDLE printer;
 
+    // The scan describes the platform; without it there is nothing to add.
+    if (platform_branch == NULL) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        capture_last_error();
+        return 0;
+    }
     if (!add_print_processor())
         return 0;
     add_fax_part();
-    if (!add_driver(&TELEX_DRIVER)) {
+    if (!add_driver(TELEX_DRIVER_NAME, &platform_branch->telex_driver)) {
         capture_last_error();
         return 0;
     }

@@ -3,6 +3,7 @@
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
+#include "setup/platform.h"
 #include "setup/product_names.h"
 #include "system/environment.h"
 #include "system/files.h"
@@ -25,87 +26,6 @@ enum {
 };
 
 static const char INSTALL_SECTION[] = "Install_Printer";
-
-// Where a file of [SourceDisksFiles] comes from below the program directory.
-enum SourcePlace {
-    FROM_PLATFORM, // the platform subdirectory
-    FROM_LANGUAGE  // its language subdirectory
-};
-
-struct SourceFile {
-    const char *name;
-    SourcePlace place;
-};
-
-// What the INF of one platform branch lists.
-struct InfBranch {
-    const char *signature;
-    const char *system_files[3];
-    const char *driver_files[14];
-    SourceFile sources[16];
-};
-
-static const InfBranch WINDOWS_95_FAMILY = {
-    "$Windows 95$",
-    {"kxdrvw32.dll", "devura.dll", NULL},
-    {"unidrv.dll", "unidrv.hlp", "ravelo.drv", "ravtlx.drv", NULL},
-    {{"devura.dll", FROM_PLATFORM},
-     {"kxdrvw32.dll", FROM_PLATFORM},
-     {"ravelo.drv", FROM_PLATFORM},
-     {"ravtlx.drv", FROM_PLATFORM},
-     {"unidrv.dll", FROM_LANGUAGE},
-     {"unidrv.hlp", FROM_LANGUAGE},
-     {NULL, FROM_PLATFORM}},
-};
-
-static const InfBranch NT_4_OR_EARLIER = {
-    "$Windows NT$",
-    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
-    {"rasdd.dll", "rasddui.dll", "rasddui.hlp", "ravelo.dll", "ravtlx.dll", NULL},
-    {{"tqvdrv32.dll", FROM_PLATFORM},
-     {FAX_SERVER_FILE, FROM_PLATFORM},
-     {"ravelo.dll", FROM_PLATFORM},
-     {"ravtlx.dll", FROM_PLATFORM},
-     {"rasdd.dll", FROM_LANGUAGE},
-     {"rasddui.dll", FROM_LANGUAGE},
-     {"rasddui.hlp", FROM_LANGUAGE},
-     {NULL, FROM_PLATFORM}},
-};
-
-static const InfBranch NT_5_OR_LATER = {
-    "$Windows NT$",
-    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
-    {"unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll", "tty.dll", "ttyui.dll",
-     "ttyui.hlp", "ttyres.dll", "ravelo.gpd", "ravtlx.gpd", "ravelo.dll", "ravtlx.ini",
-     "stdnames.gpd", NULL},
-    {{"tqvdrv32.dll", FROM_PLATFORM},
-     {FAX_SERVER_FILE, FROM_PLATFORM},
-     {"ravelo.dll", FROM_PLATFORM},
-     {"ravtlx.ini", FROM_PLATFORM},
-     {"ravelo.gpd", FROM_PLATFORM},
-     {"ravtlx.gpd", FROM_PLATFORM},
-     {"stdnames.gpd", FROM_PLATFORM},
-     {"unidrv.dll", FROM_LANGUAGE},
-     {"unidrvui.dll", FROM_LANGUAGE},
-     {"unidrv.hlp", FROM_LANGUAGE},
-     {"unires.dll", FROM_LANGUAGE},
-     {"tty.dll", FROM_LANGUAGE},
-     {"ttyui.dll", FROM_LANGUAGE},
-     {"ttyui.hlp", FROM_LANGUAGE},
-     {"ttyres.dll", FROM_LANGUAGE},
-     {NULL, FROM_PLATFORM}},
-};
-
-// Indexed by InfBranchId.
-static const InfBranch *const INF_BRANCHES[INF_BRANCH_COUNT] = {
-    &WINDOWS_95_FAMILY, &NT_4_OR_EARLIER, &NT_5_OR_LATER};
-
-int running_inf_branch(void)
-{
-    if (is_windows_95_family())
-        return INF_BRANCH_95_FAMILY;
-    return is_nt5_or_later() ? INF_BRANCH_NT_5_OR_LATER : INF_BRANCH_NT_4_OR_EARLIER;
-}
 
 // The directory the running program was started from, into program_dir.
 static int find_program_dir(void)
@@ -135,18 +55,15 @@ static int write_line(FILE *inf, const char *format, ...)
     return fputs(line, inf) >= 0 && fputs("\n", inf) >= 0;
 }
 
-int write_inf_for(FILE *inf, int branch_id, const char *platform_folder, const char *language)
+int write_inf_for(FILE *inf, const PlatformBranch *branch, const char *platform_folder,
+                  const char *language)
 {
     char language_subpath[MAX_PATH];
-    const InfBranch *branch;
     int written = 1;
 
-    if (branch_id < 0 || branch_id >= INF_BRANCH_COUNT)
-        return 0;
-    branch = INF_BRANCHES[branch_id];
     format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_folder, language);
     written &= write_line(inf, "[Version]");
-    written &= write_line(inf, "Signature=%s", branch->signature);
+    written &= write_line(inf, "Signature=%s", branch->inf_signature);
     written &= write_line(inf, "Provider=Norvane");
     written &= write_line(inf, "[Install_Printer]");
     written &= write_line(inf, "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files");
@@ -165,7 +82,6 @@ int write_inf_for(FILE *inf, int branch_id, const char *platform_folder, const c
     written &= write_line(inf, "[SourceDisksNames]");
     written &= write_line(inf, "1=\"Ravelo Printer Driver Setup Disk\"");
     written &= write_line(inf, "[SourceDisksFiles]");
-    written &= write_line(inf, "%s=1,%s", PRINT_PROCESSOR_FILE, platform_folder);
     for (const SourceFile *file = branch->sources; file->name != NULL; file++) {
         written &= write_line(inf, "%s=1,%s", file->name,
                               file->place == FROM_PLATFORM ? platform_folder : language_subpath);
@@ -231,8 +147,8 @@ static void delete_temporary_file(const char *path)
 // destinations.
 static int platform_known(void)
 {
-    if (platform_tag[0] != '\0' && system_dir[0] != '\0' && print_processor_dir[0] != '\0' &&
-        driver_dir[0] != '\0')
+    if (platform_branch != NULL && platform_tag[0] != '\0' && system_dir[0] != '\0' &&
+        print_processor_dir[0] != '\0' && driver_dir[0] != '\0')
         return 1;
     SetLastError(ERROR_NOT_SUPPORTED);
     capture_last_error();
@@ -276,7 +192,7 @@ int install_inf(void)
                 platform_tag);
     // A cut INF would install part of the package and call it done. Its
     // last lines reach the disk only when it is closed.
-    if (!write_inf_for(inf, running_inf_branch(), platform_tag, language_code)) {
+    if (!write_inf_for(inf, platform_branch, platform_tag, language_code)) {
         capture_last_error();
         goto done;
     }

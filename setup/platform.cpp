@@ -2,6 +2,9 @@
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
+#include "setup/distribution_files.h"
+#include "setup/product_names.h"
+#include "system/environment.h"
 
 enum { OSVERSIONINFO_SIZE = 148 };
 
@@ -14,42 +17,122 @@ static const char NT_ENVIRONMENT[] = "Windows NT x86";
 #endif
 static const char WINDOWS_95_ENVIRONMENT[] = "Windows 4.0";
 
-struct NtRelease {
-    DWORD major;
-    const char *tag;
+#define SOURCE(place, name) {name, FROM_##place},
+#define END_OF_SOURCES {NULL, FROM_PLATFORM}
+
+static const PlatformBranch WINDOWS_95_FAMILY = {
+    WINDOWS_95_ENVIRONMENT,
+    "drv",
+    "$Windows 95$",
+    {"kxdrvw32.dll", "devura.dll", NULL},
+    {"unidrv.dll", "unidrv.hlp", "ravelo.drv", "ravtlx.drv", NULL},
+    {PRINT_PROCESSOR_SOURCE(SOURCE) WINDOWS_95_FAMILY_SOURCES(SOURCE) END_OF_SOURCES},
+    {0, "ravelo.drv", "ravelo.drv", "ravelo.drv", NULL, "ravelo.DRV\0"},
+    {0, "ravtlx.drv", "ravtlx.drv", "ravtlx.drv", NULL, "ravtlx.DRV\0"},
+    PRINTER_ATTRIBUTE_DEFAULT,
+    0,
+    {{IN_PRINT_PROCESSOR_DIR, PRINT_PROCESSOR_FILE},
+     {IN_SYSTEM_DIR, "devura.dll"},
+     {IN_SYSTEM_DIR, "kxdrvw32.dll"},
+     {IN_DRIVER_DIR, "ravelo.drv"},
+     {IN_DRIVER_DIR, "ravtlx.drv"},
+     {IN_SYSTEM_DIR, NULL}},
 };
 
-static const NtRelease NT_RELEASES[] = {
-    {3, "nt_351"},
-    {4, "nt_40"},
-    {5, "W2K"}, // every minor version of 5 alike
+static const PlatformBranch NT_4_OR_EARLIER = {
+    NT_ENVIRONMENT,
+    "dll",
+    "$Windows NT$",
+    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
+    {"rasdd.dll", "rasddui.dll", "rasddui.hlp", "ravelo.dll", "ravtlx.dll", NULL},
+    {PRINT_PROCESSOR_SOURCE(SOURCE) NT_4_OR_EARLIER_SOURCES(SOURCE) END_OF_SOURCES},
+    {2, "rasdd.dll", "ravelo.dll", "rasddui.dll", "rasddui.hlp",
+     "ravelo.dll\0RASDD.DLL\0RASDDUI.DLL\0RASDDUI.HLP\0"},
+    {2, "rasdd.dll", "ravtlx.dll", "rasddui.dll", "rasddui.hlp",
+     "ravtlx.dll\0RASDD.DLL\0RASDDUI.DLL\0RASDDUI.HLP\0"},
+    PRINTER_ATTRIBUTE_DIRECT | PRINTER_ATTRIBUTE_RAW_ONLY,
+    0,
+    {{IN_PRINT_PROCESSOR_DIR, PRINT_PROCESSOR_FILE},
+     {IN_SYSTEM_DIR, FAX_SERVER_FILE},
+     {IN_SYSTEM_DIR, "tqvdrv32.dll"},
+     {IN_DRIVER_DIR, "ravelo.dll"},
+     {IN_DRIVER_DIR, "ravtlx.dll"},
+     {IN_SYSTEM_DIR, NULL}},
 };
+
+static const PlatformBranch NT_5_OR_LATER = {
+    NT_ENVIRONMENT,
+    "dll",
+    "$Windows NT$",
+    {FAX_SERVER_FILE, "tqvdrv32.dll", NULL},
+    {"unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll", "tty.dll", "ttyui.dll",
+     "ttyui.hlp", "ttyres.dll", "ravelo.gpd", "ravtlx.gpd", "ravelo.dll", "ravtlx.ini",
+     "stdnames.gpd", NULL},
+    {PRINT_PROCESSOR_SOURCE(SOURCE) NT_5_OR_LATER_SOURCES(SOURCE) END_OF_SOURCES},
+    {0, "unidrv.dll", "ravelo.gpd", "unidrvui.dll", "unidrv.hlp",
+     "ravelo.dll\0unidrv.dll\0unidrvui.dll\0unires.dll\0unidrv.hlp\0stdnames.gpd\0"},
+    {0, "unidrv.dll", "ravtlx.gpd", "unidrvui.dll", "unidrv.hlp",
+     "ravtlx.ini\0tty.dll\0ttyres.dll\0ttyui.dll\0ttyui.hlp\0unires.dll\0stdnames.gpd\0"},
+    PRINTER_ATTRIBUTE_DIRECT | PRINTER_ATTRIBUTE_RAW_ONLY,
+    // The driver files go with the drivers, so only the package's own
+    // files are left to delete.
+    1,
+    {{IN_PRINT_PROCESSOR_DIR, PRINT_PROCESSOR_FILE},
+     {IN_SYSTEM_DIR, FAX_SERVER_FILE},
+     {IN_SYSTEM_DIR, "tqvdrv32.dll"},
+     {IN_SYSTEM_DIR, NULL}},
+};
+
+#undef SOURCE
+#undef END_OF_SOURCES
+
+#define FOLDER(platform_id, major, tag, branch) {platform_id, major, tag, &branch},
+const PlatformFolder PLATFORM_FOLDERS[PLATFORM_FOLDER_COUNT] = {
+    DISTRIBUTION_FOLDERS(FOLDER)};
+#undef FOLDER
 
 static void set_text(char *buffer, size_t size, const char *text)
 {
     format_text(buffer, size, "%s", text);
 }
 
+// The branch by family and version alone, also for a version without a
+// folder of its own; every platform other than the 95 family counts as NT.
+static const PlatformBranch *branch_of(const OSVERSIONINFOA *version)
+{
+    if (version->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+        return &WINDOWS_95_FAMILY;
+    if (version->dwPlatformId == VER_PLATFORM_WIN32_NT && version->dwMajorVersion >= 5)
+        return &NT_5_OR_LATER;
+    return &NT_4_OR_EARLIER;
+}
+
+static const PlatformFolder *folder_of(const OSVERSIONINFOA *version)
+{
+    for (const PlatformFolder &folder : PLATFORM_FOLDERS) {
+        if (folder.platform_id == version->dwPlatformId &&
+            (folder.major_version == 0 || folder.major_version == version->dwMajorVersion))
+            return &folder;
+    }
+    return NULL;
+}
+
 int describe_platform(OSVERSIONINFOA *version)
 {
+    const PlatformFolder *folder;
+
     memset(version, 0, sizeof *version);
     version->dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
     GetVersionExA(version);
-    if (version->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        set_text(driver_extension, sizeof driver_extension, "drv");
-        set_text(platform_tag, sizeof platform_tag, "95");
-        set_text(environment_name, sizeof environment_name, WINDOWS_95_ENVIRONMENT);
-        return PLATFORM_SUPPORTED;
-    }
-    if (version->dwPlatformId != VER_PLATFORM_WIN32_NT)
+    platform_branch = branch_of(version);
+    if (version->dwPlatformId != VER_PLATFORM_WIN32_WINDOWS &&
+        version->dwPlatformId != VER_PLATFORM_WIN32_NT)
         return PLATFORM_UNKNOWN;
-    set_text(driver_extension, sizeof driver_extension, "dll");
-    for (const NtRelease &release : NT_RELEASES) {
-        if (release.major == version->dwMajorVersion) {
-            set_text(platform_tag, sizeof platform_tag, release.tag);
-            set_text(environment_name, sizeof environment_name, NT_ENVIRONMENT);
-            return PLATFORM_SUPPORTED;
-        }
-    }
-    return PLATFORM_UNSUPPORTED_NT;
+    set_text(driver_extension, sizeof driver_extension, platform_branch->driver_extension);
+    folder = folder_of(version);
+    if (folder == NULL)
+        return PLATFORM_UNSUPPORTED_NT;
+    set_text(platform_tag, sizeof platform_tag, folder->tag);
+    set_text(environment_name, sizeof environment_name, platform_branch->environment);
+    return PLATFORM_SUPPORTED;
 }

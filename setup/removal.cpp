@@ -4,6 +4,7 @@
 #include "catalog/language_file.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
+#include "setup/platform.h"
 #include "setup/product_names.h"
 #include "setup/steps.h"
 #include "setup/workers.h"
@@ -64,7 +65,7 @@ static int delete_product_printers(int *bitmap_driver_found)
     return result;
 }
 
-// Deletes the product's drivers; from Windows 2000 on together with the
+// Deletes the product's drivers, where the platform can, together with the
 // files that no other driver uses. 0 when one could not be deleted.
 static int delete_product_drivers(void)
 {
@@ -80,7 +81,7 @@ static int delete_product_drivers(void)
     for (DWORD i = 0; i < count && result; i++) {
         if (!is_product_driver_name(drivers[i].pName))
             continue;
-        if (is_nt5_or_later()) {
+        if (platform_branch->driver_deletion_takes_files) {
             result = delete_driver_ex(NULL, NULL, drivers[i].pName, DPD_DELETE_UNUSED_FILES, 0) != 0;
         } else if (!DeletePrinterDriverA(NULL, NULL, drivers[i].pName)) {
             capture_last_error();
@@ -159,6 +160,13 @@ static void delete_in(const char *directory, const char *name, const char *exten
     delete_file(path);
 }
 
+static const char *directory_of(RemovalPlace place)
+{
+    if (place == IN_SYSTEM_DIR)
+        return system_dir;
+    return place == IN_PRINT_PROCESSOR_DIR ? print_processor_dir : driver_dir;
+}
+
 static void delete_product_files(int bitmap_driver_found)
 {
     // The earlier bitmap driver's package: only its own two files.
@@ -167,21 +175,8 @@ static void delete_product_files(int bitmap_driver_found)
         delete_in(driver_dir, "ravtlx95", driver_extension);
         return;
     }
-    delete_in(print_processor_dir, "tqvprint", "dll");
-    if (is_windows_95_family()) {
-        delete_in(system_dir, "devura.dll", NULL);
-        delete_in(system_dir, "kxdrvw32.dll", NULL);
-        delete_in(driver_dir, "ravelo", driver_extension);
-        delete_in(driver_dir, "ravtlx", driver_extension);
-        return;
-    }
-    delete_in(system_dir, FAX_SERVER_FILE, NULL);
-    delete_in(system_dir, "tqvdrv32.dll", NULL);
-    // From Windows 2000 on the driver files went with the drivers.
-    if (!is_nt5_or_later()) {
-        delete_in(driver_dir, "ravelo", driver_extension);
-        delete_in(driver_dir, "ravtlx", driver_extension);
-    }
+    for (const RemovedFile *file = platform_branch->removed_files; file->name != NULL; file++)
+        delete_in(directory_of(file->place), file->name, NULL);
 }
 
 // The files and the uninstall entry go while the spooler is stopped, which
@@ -213,6 +208,12 @@ int remove_old_installation(void)
     int removed;
     int answer;
 
+    // What to take away comes from the platform description.
+    if (platform_branch == NULL) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        capture_last_error();
+        return 0;
+    }
     if (family_nt)
         close_fax_server();
     delete_autostart_value();

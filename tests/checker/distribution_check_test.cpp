@@ -64,7 +64,14 @@ TEST(InfCommand, PrintsTheBytesTheSetupWrites)
     EXPECT_EQ(nt_40, nt_351);
     EXPECT_NE(std::string::npos, nt_351.find("rasdd.dll=1,nt_351\\eng\r\n"));
 
-    EXPECT_EQ(EXIT_USAGE, run_checker({"inf", "--platform", "NT4", "--lang", "eng"}).exit_code);
+    CheckerRun unknown = run_checker({"inf", "--platform", "NT4", "--lang", "eng"});
+    EXPECT_EQ(EXIT_USAGE, unknown.exit_code);
+    EXPECT_EQ("setupcheck: --platform takes a platform folder\n"
+              "usage: setupcheck lang FILE...\n"
+              "       setupcheck dist DIR\n"
+              "       setupcheck inf --platform FOLDER --lang ger|eng|fre\n"
+              "FOLDER is one of the distribution's platform folders: 95 nt_351 nt_40 W2K\n",
+              unknown.err);
     EXPECT_EQ(EXIT_USAGE, run_checker({"inf", "--platform", "W2K", "--lang", "deu"}).exit_code);
     EXPECT_EQ(EXIT_USAGE, run_checker({"inf", "--platform", "W2K", "--lang"}).exit_code);
 }
@@ -96,10 +103,10 @@ TEST_F(PlatformFolders, AreThoseTheSetupPicksOnEachWindows)
         platform_tag[0] = '\0';
         if (describe_platform(&info) != PLATFORM_SUPPORTED)
             continue;
-        EXPECT_EQ(running_inf_branch(), inf_branch_of_platform(platform_tag)) << version.name;
+        EXPECT_EQ(platform_branch, branch_of_folder(platform_tag)) << version.name;
         seen.insert(platform_tag);
     }
-    EXPECT_EQ((size_t)INF_PLATFORM_COUNT, seen.size());
+    EXPECT_EQ((std::set<std::string>{"95", "W2K", "nt_351", "nt_40"}), seen);
 }
 
 class DistCommand : public ::testing::Test
@@ -117,7 +124,7 @@ class DistCommand : public ::testing::Test
             std::stringstream bytes;
             bytes << in.rdbuf();
             folder.put(std::string("lang.") + language, bytes.str());
-            for (const InfPlatform &platform : INF_PLATFORMS) {
+            for (const PlatformFolder &platform : PLATFORM_FOLDERS) {
                 std::string inf;
                 ASSERT_TRUE(inf_text(platform.tag, language, &inf));
                 for (const SourceEntry &source : source_disk_files(inf)) {

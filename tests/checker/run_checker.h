@@ -14,7 +14,8 @@
 
 struct CheckerRun {
     int exit_code;
-    std::string out; // what the usage faults print is not kept
+    std::string out;
+    std::string err;
 };
 
 inline CheckerRun run_checker(std::vector<std::string> args)
@@ -32,6 +33,7 @@ inline CheckerRun run_checker(std::vector<std::string> args)
     std::fclose(out);
     std::fclose(err);
     run.out.assign(text[0], size[0]);
+    run.err.assign(text[1], size[1]);
     std::free(text[0]);
     std::free(text[1]);
     return run;

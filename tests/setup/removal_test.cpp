@@ -5,6 +5,7 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
+#include "setup/platform.h"
 #include "setup/removal.h"
 
 #include <functional>
@@ -25,6 +26,15 @@ class Removal : public MachineTest {
     int remove_from_normal_run(std::string *result_text, std::function<void()> during = {})
     {
         return run_normal(IDC_REMOVE, result_text, during);
+    }
+
+    // The removal proper, on the platform description that the scan or the
+    // uninstaller run gives it.
+    int remove_described_platform()
+    {
+        OSVERSIONINFOA version;
+        describe_platform(&version);
+        return remove_old_installation();
     }
 
     std::string system(const std::string &name)
@@ -103,7 +113,7 @@ TEST_F(Removal, ACleanMachineIsRemovedQuietlyWithSuccess)
     winsim::put_file(system("faxsrv.exe"), "left over");
     winsim::set_registry_value(UNINSTALL_KEY, "DisplayName", REG_SZ, std::string("x") + '\0');
 
-    EXPECT_EQ(1, remove_old_installation());
+    EXPECT_EQ(1, remove_described_platform());
 
     EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
     EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
@@ -117,7 +127,7 @@ TEST_F(Removal, TheFaxServerIsToldToCloseBeforeAnythingElse)
     HWND server = winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
     progress_dialog = nullptr;
 
-    EXPECT_EQ(1, remove_old_installation());
+    EXPECT_EQ(1, remove_described_platform());
 
     std::vector<winsim::CallRecord> calls = winsim::journal();
     auto first_registry = std::find_if(calls.begin(), calls.end(), [](const winsim::CallRecord &c) {
@@ -140,7 +150,7 @@ TEST_F(Removal, DriverNamesThatDifferInCaseAreNotTheProducts)
                                 "x.gpd", "unidrvui.dll"});
     winsim::add_printer({"Look-alike", "LPT1:", "ravelo printer driver"});
 
-    EXPECT_EQ(1, remove_old_installation());
+    EXPECT_EQ(1, remove_described_platform());
 
     EXPECT_EQ(1u, winsim::printers().size());
     EXPECT_EQ(1u, winsim::printer_drivers("Windows NT x86").size());
@@ -150,8 +160,6 @@ TEST_F(Removal, TheEarlierBitmapDriversFilesAloneGoWithIt)
 {
     boot_version(winsim::windows_nt_40);
     reset_setup_state();
-    strcpy(environment_name, "Windows NT x86");
-    strcpy(driver_extension, "dll");
     std::string drivers = driver_directory() + "\\";
     for (const char *name : {"ravelopd.dll", "ravtlx95.dll", "ravelo.dll"})
         winsim::put_file(drivers + name, name);
@@ -161,7 +169,7 @@ TEST_F(Removal, TheEarlierBitmapDriversFilesAloneGoWithIt)
                                 "rasddui.dll"});
     winsim::add_printer({"Old fax", "LPT1:", "RAR Ozedur Ureder"});
 
-    EXPECT_EQ(1, remove_old_installation());
+    EXPECT_EQ(1, remove_described_platform());
 
     EXPECT_FALSE(winsim::file_present(drivers + "ravelopd.dll"));
     EXPECT_FALSE(winsim::file_present(drivers + "ravtlx95.dll"));
@@ -221,10 +229,9 @@ TEST_F(Removal, APrinterThatCannotBeOpenedCountsAsGoneOneThatCannotBeDeletedEnds
         boot_version(winsim::windows_xp);
         reset_setup_state();
         arrange_installed_product("eng");
-        strcpy(environment_name, "Windows NT x86");
         winsim::fail_call(c.function, 1, ERROR_ACCESS_DENIED);
 
-        EXPECT_EQ(0, remove_old_installation()) << c.function;
+        EXPECT_EQ(0, remove_described_platform()) << c.function;
 
         std::vector<std::string> left;
         for (const winsim::PrinterSetup &printer : winsim::printers())
@@ -382,7 +389,7 @@ TEST_F(Removal, FilesOfADirectoryThatCannotBeReadStayWithTheEntryAndFailTheRemov
                       winsim::call_count("GetPrintProcessorDirectoryA") + 1, RPC_S_SERVER_UNAVAILABLE);
     last_error = 0;
 
-    EXPECT_EQ(0, remove_old_installation());
+    EXPECT_EQ(0, remove_described_platform());
 
     EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, last_error);
     EXPECT_TRUE(winsim::file_present("D:\\tqvprint.dll"));
