@@ -5,6 +5,7 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
+#include "setup/install_steps.h"
 #include "setup/platform.h"
 #include "setup/removal.h"
 
@@ -106,6 +107,28 @@ TEST_F(Removal, RemoveTakesAwayEverythingOfTheProductOnEveryBranch)
                           "NULL, NULL, \"Ravelo Telex Driver\", 0x1, 0"};
         EXPECT_EQ(with_files, call_arguments("DeletePrinterDriverExA")) << version.name;
     }
+}
+
+// The removal and the driver step take their lists from the platform
+// description; called before anything described the platform, they refuse
+// instead of guessing.
+TEST_F(Removal, WithoutAPlatformDescriptionNothingIsTakenAwayOrAdded)
+{
+    boot_version(winsim::windows_xp);
+    arrange_installed_product("eng");
+    size_t printers = winsim::printers().size();
+
+    EXPECT_EQ(0, remove_old_installation());
+    EXPECT_EQ((DWORD)ERROR_NOT_SUPPORTED, last_error);
+    last_error = 0;
+    EXPECT_EQ(0, install_driver_step());
+    EXPECT_EQ((DWORD)ERROR_NOT_SUPPORTED, last_error);
+
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
+    EXPECT_EQ(printers, winsim::printers().size());
+    EXPECT_EQ(0, winsim::call_count("DeletePrinterDriverExA"));
+    EXPECT_EQ(0, winsim::call_count("AddPrintProcessorA"));
 }
 
 TEST_F(Removal, ACleanMachineIsRemovedQuietlyWithSuccess)
