@@ -34,7 +34,7 @@ system/spooler_service.cpp @@ s/if (GetLastError() != ERROR_MORE_DATA)/if (0)/ @
 system/spooler_service.cpp @@ s/others = start_recorded(manager, \&node->next);/others = 1;/ @@ only the last recorded dependent is started
 system/files.cpp @@ s/"Copy %s ..."/"Copy %s..."/ @@ copy status text
 system/files.cpp @@ s/destination_path, FALSE)/destination_path, TRUE)/ @@ copy refuses an existing file
-system/environment.cpp @@ s/SETUP_INIT_SPOOLER_STARTS = 3/SETUP_INIT_SPOOLER_STARTS = 2/ @@ SetupInit spooler starts
+system/spooler_directories.cpp @@ s/DIRECTORY_SPOOLER_STARTS = 3/DIRECTORY_SPOOLER_STARTS = 2/ @@ spooler starts for the print-processor directory
 system/environment.cpp @@ s/major >= 5/major > 5/ @@ Windows 2000 test
 system/spooler_objects.cpp @@ /OpenPrinterA/{n;s/return 1;/return 0;/} @@ a printer that cannot be opened stops the removal
 system/spooler_objects.cpp @@ s/answer == IDIGNORE ? DRIVER_EX_NOT_CALLED : 0/answer == IDABORT ? DRIVER_EX_NOT_CALLED : 0/ @@ Abort and Ignore of the library box swapped
@@ -47,7 +47,7 @@ setup/platform.cpp @@ s/"ravelo.drv", NULL, "ravelo.DRV/"ravelo.drv", "", "ravel
 setup/driver_registration.cpp @@ /printer = add_printer(TELEX_DRIVER_NAME/,/return 0;/s/return 0;/return 1;/ @@ failed telex printer passes the step
 setup/driver_registration.cpp @@ s/is_windows_95_family() \&\& processor_installed/is_windows_95_family()/ @@ 95 family tolerates any processor failure
 setup/platform.cpp @@ 0,/{2, "rasdd.dll"/s//{3, "rasdd.dll"/ @@ NT 4 fax driver version
-setup/scan.cpp @@ /GetPrinterDriverDirectoryA/,/return 1;/s/return 1;/;/ @@ scan goes on without the driver directory
+setup/scan.cpp @@ /PRINTER_DRIVER_DIRECTORY/,/return 1;/s/return 1;/;/ @@ scan goes on without the driver directory
 setup/scan.cpp @@ s/if (!scan_print_processors(report))/if (!scan_print_processors(report) \&\& 0)/ @@ scan goes on after a failed processor list
 setup/scan.cpp @@ s/"not supported!"/"not supported"/ @@ unsupported NT report
 setup/install_files.cpp @@ s/PORT_POLL_INTERVAL_MS = 250/PORT_POLL_INTERVAL_MS = 500/ @@ port poll interval

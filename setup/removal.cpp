@@ -10,6 +10,7 @@
 #include "setup/workers.h"
 #include "system/environment.h"
 #include "system/files.h"
+#include "system/spooler_directories.h"
 #include "system/spooler_objects.h"
 #include "system/spooler_service.h"
 #include "ui/user_interface.h"
@@ -132,16 +133,15 @@ static int unread_directory(char *directory, int read_so_far)
 
 static int read_directories(void)
 {
-    DWORD needed;
     int read = 1;
 
     if (GetSystemDirectoryA(system_dir, REMOVAL_DIRECTORY_SIZE) == 0)
         read = unread_directory(system_dir, read);
-    if (!GetPrintProcessorDirectoryA(NULL, environment_name, 1, (LPBYTE)print_processor_dir,
-                                     REMOVAL_DIRECTORY_SIZE, &needed))
+    if (!read_spooler_directory(PRINT_PROCESSOR_DIRECTORY, environment_name, print_processor_dir,
+                                REMOVAL_DIRECTORY_SIZE))
         read = unread_directory(print_processor_dir, read);
-    if (!GetPrinterDriverDirectoryA(NULL, environment_name, 1, (LPBYTE)driver_dir,
-                                    REMOVAL_DIRECTORY_SIZE, &needed))
+    if (!read_spooler_directory(PRINTER_DRIVER_DIRECTORY, environment_name, driver_dir,
+                                REMOVAL_DIRECTORY_SIZE))
         read = unread_directory(driver_dir, read);
     return read;
 }

@@ -5,14 +5,12 @@
 #include "resources/resource.h"
 #include "setup/platform.h"
 #include "setup/product_names.h"
+#include "system/spooler_directories.h"
 #include "system/spooler_objects.h"
-#include "system/spooler_service.h"
 #include "ui/user_interface.h"
 
 enum {
-    SCAN_DIRECTORY_SIZE = 260,
-    // On the 95 family a start does nothing and succeeds: bound the retries.
-    SCAN_SPOOLER_STARTS = 3
+    SCAN_DIRECTORY_SIZE = 260
 };
 
 // The report is gathered apart from message_text, which an error box shown
@@ -59,21 +57,6 @@ static int show_system_line(int platform, const OSVERSIONINFOA *version)
                 major, minor);
     SetDlgItemTextA(choice_dialog, IDC_SYSTEM_LINE, message_text);
     return 1;
-}
-
-// The print-processor directory, starting the spooler while it does not
-// answer; 0 when it cannot be had.
-static int find_print_processor_dir(void)
-{
-    DWORD needed;
-
-    for (int starts = 0;; starts++) {
-        if (GetPrintProcessorDirectoryA(NULL, environment_name, 1, (LPBYTE)print_processor_dir,
-                                        SCAN_DIRECTORY_SIZE, &needed))
-            return 1;
-        if (starts == SCAN_SPOOLER_STARTS || !start_spooler())
-            return 0;
-    }
 }
 
 static int scan_print_processors(Report *report)
@@ -151,14 +134,13 @@ static void scan_ports(Report *report)
 // Looks for what an earlier installation left and writes the report.
 static int scan_components(Report *report)
 {
-    DWORD needed;
-
     if (GetSystemDirectoryA(system_dir, SCAN_DIRECTORY_SIZE) == 0)
         show_system_error(GetLastError());
-    if (!find_print_processor_dir())
+    if (!read_print_processor_directory_starting_spooler(environment_name, print_processor_dir,
+                                                         SCAN_DIRECTORY_SIZE))
         return 0;
-    if (!GetPrinterDriverDirectoryA(NULL, environment_name, 1, (LPBYTE)driver_dir,
-                                    SCAN_DIRECTORY_SIZE, &needed)) {
+    if (!read_spooler_directory(PRINTER_DRIVER_DIRECTORY, environment_name, driver_dir,
+                                SCAN_DIRECTORY_SIZE)) {
         show_system_error(GetLastError());
         return 1;
     }

@@ -1,14 +1,11 @@
 #include "system/environment.h"
 
 #include "app/setup_state.h"
-#include "system/spooler_service.h"
+#include "system/spooler_directories.h"
 
 enum {
     OSVERSIONINFO_SIZE = 148,
-    INIT_QUERY_BUFFER_SIZE = 1024,
-    // On the 95 family a start does nothing and succeeds, so a query that
-    // keeps failing must not be retried for ever.
-    SETUP_INIT_SPOOLER_STARTS = 3
+    INIT_QUERY_BUFFER_SIZE = 1024
 };
 
 static const char SORVIK_MARKER[] = "sorvik";
@@ -65,36 +62,12 @@ DWORD captured_error(void)
     return last_error;
 }
 
-// Asks for the print-processor directory, starting the spooler between
-// attempts while it does not answer.
-static int print_processor_directory_answers(void)
-{
-    char directory[INIT_QUERY_BUFFER_SIZE];
-    DWORD needed;
-
-    for (int starts = 0;; starts++) {
-        if (GetPrintProcessorDirectoryA(NULL, NULL, 1, (LPBYTE)directory, sizeof directory,
-                                        &needed))
-            return 1;
-        if (starts == SETUP_INIT_SPOOLER_STARTS) {
-            capture_last_error();
-            return 0;
-        }
-        if (!start_spooler()) {
-            capture_last_error();
-            return 0;
-        }
-    }
-}
-
 int setup_init(void)
 {
     char buffer[INIT_QUERY_BUFFER_SIZE];
-    DWORD needed;
 
-    if (!print_processor_directory_answers())
-        return 0;
-    if (!GetPrinterDriverDirectoryA(NULL, NULL, 1, (LPBYTE)buffer, sizeof buffer, &needed)) {
+    if (!read_print_processor_directory_starting_spooler(NULL, buffer, sizeof buffer) ||
+        !read_spooler_directory(PRINTER_DRIVER_DIRECTORY, NULL, buffer, sizeof buffer)) {
         capture_last_error();
         return 0;
     }

@@ -174,11 +174,14 @@ TEST_F(Scan, ASpoolerThatNeverAnswersEndsTheScanAfterThreeStarts)
 {
     boot(winsim::setup_for(winsim::windows_98));
     winsim::fail_call("GetPrintProcessorDirectoryA", 1, ERROR_ACCESS_DENIED, true);
+    last_error = 0;
 
     EXPECT_EQ(0, scan_platform());
 
     EXPECT_EQ(4, winsim::call_count("GetPrintProcessorDirectoryA"));
     EXPECT_EQ(0, winsim::call_count("EnumPrintProcessorsA"));
+    // The scan gives up without a box, so it keeps no error for one.
+    EXPECT_EQ((DWORD)0, last_error);
 }
 
 TEST_F(Scan, AFailedDirectoryOrProcessorListEndsTheSearchAfterItsBox)
