@@ -35,7 +35,7 @@ system/spooler_service.cpp @@ s/others = start_recorded(manager, \&node->next);/
 system/files.cpp @@ s/"Copy %s ..."/"Copy %s..."/ @@ copy status text
 system/files.cpp @@ s/destination_path, FALSE)/destination_path, TRUE)/ @@ copy refuses an existing file
 system/spooler_directories.cpp @@ s/DIRECTORY_SPOOLER_STARTS = 3/DIRECTORY_SPOOLER_STARTS = 2/ @@ spooler starts for the print-processor directory
-system/environment.cpp @@ s/major >= 5/major > 5/ @@ Windows 2000 test
+system/environment.cpp @@ s/dwMajorVersion >= 5/dwMajorVersion > 5/ @@ Windows 2000 test
 system/spooler_objects.cpp @@ /OpenPrinterA/{n;s/return 1;/return 0;/} @@ a printer that cannot be opened stops the removal
 system/spooler_objects.cpp @@ s/answer == IDIGNORE ? DRIVER_EX_NOT_CALLED : 0/answer == IDABORT ? DRIVER_EX_NOT_CALLED : 0/ @@ Abort and Ignore of the library box swapped
 setup/inf_install.cpp @@ s/SP_COPY_FORCE_IN_USE | SP_COPY_FORCE_NEWER/SP_COPY_FORCE_IN_USE/ @@ copy flags
@@ -78,7 +78,6 @@ setup/removal.cpp @@ s/"ravtlx95"/"ravtlx96"/ @@ bitmap package file
 setup/platform.cpp @@ s/^    1,$/    0,/ @@ Windows 2000 drivers deleted without their files
 setup/platform.cpp @@ 0,/PRINTER_ATTRIBUTE_DEFAULT,/s//PRINTER_ATTRIBUTE_DIRECT,/ @@ 95 family printer attributes
 setup/platform.cpp @@ s/{IN_DRIVER_DIR, "ravtlx.dll"}/{IN_SYSTEM_DIR, "ravtlx.dll"}/ @@ NT 4 telex driver file looked for in the system folder
-setup/platform.cpp @@ s/dwMajorVersion >= 5)/dwMajorVersion > 5)/ @@ branch of Windows 2000
 setup/platform.cpp @@ s/"\$Windows 95\$"/"$Windows NT$"/ @@ signature of the 95 family INF
 setup/distribution_files.h @@ s/FILE(LANGUAGE, "rasddui.hlp")/FILE(PLATFORM, "rasddui.hlp")/ @@ NT 4 help file taken from the platform folder
 LIST

@@ -6,8 +6,6 @@
 #include "setup/product_names.h"
 #include "system/environment.h"
 
-enum { OSVERSIONINFO_SIZE = 148 };
-
 // The spooler adds printers only on drivers of its own processor's
 // environment, so the NT family's is the one this program is built for.
 #ifdef _WIN64
@@ -100,9 +98,9 @@ static void set_text(char *buffer, size_t size, const char *text)
 // folder of its own; every platform other than the 95 family counts as NT.
 static const PlatformBranch *branch_of(const OSVERSIONINFOA *version)
 {
-    if (version->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+    if (is_95_family_version(version))
         return &WINDOWS_95_FAMILY;
-    if (version->dwPlatformId == VER_PLATFORM_WIN32_NT && version->dwMajorVersion >= 5)
+    if (is_nt5_or_later_version(version))
         return &NT_5_OR_LATER;
     return &NT_4_OR_EARLIER;
 }
@@ -121,9 +119,7 @@ int describe_platform(OSVERSIONINFOA *version)
 {
     const PlatformFolder *folder;
 
-    memset(version, 0, sizeof *version);
-    version->dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
-    GetVersionExA(version);
+    query_version(version);
     platform_branch = branch_of(version);
     if (version->dwPlatformId != VER_PLATFORM_WIN32_WINDOWS &&
         version->dwPlatformId != VER_PLATFORM_WIN32_NT)

@@ -10,30 +10,38 @@ enum {
 
 static const char SORVIK_MARKER[] = "sorvik";
 
-static DWORD query_platform(DWORD *major)
+void query_version(OSVERSIONINFOA *version)
 {
-    OSVERSIONINFOA version;
-
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
+    memset(version, 0, sizeof *version);
+    version->dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
     // A failed query leaves the platform id 0, which answers no to both tests.
-    GetVersionExA(&version);
-    *major = version.dwMajorVersion;
-    return version.dwPlatformId;
+    GetVersionExA(version);
+}
+
+int is_95_family_version(const OSVERSIONINFOA *version)
+{
+    return version->dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+int is_nt5_or_later_version(const OSVERSIONINFOA *version)
+{
+    return version->dwPlatformId == VER_PLATFORM_WIN32_NT && version->dwMajorVersion >= 5;
 }
 
 int is_windows_95_family(void)
 {
-    DWORD major;
+    OSVERSIONINFOA version;
 
-    return query_platform(&major) == VER_PLATFORM_WIN32_WINDOWS;
+    query_version(&version);
+    return is_95_family_version(&version);
 }
 
 int is_nt5_or_later(void)
 {
-    DWORD major;
+    OSVERSIONINFOA version;
 
-    return query_platform(&major) == VER_PLATFORM_WIN32_NT && major >= 5;
+    query_version(&version);
+    return is_nt5_or_later_version(&version);
 }
 
 int file_exists(const char *file_name)

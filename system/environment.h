@@ -7,9 +7,14 @@
 
 #include "system/platform.h"
 
-// 1 on the Windows 95 family (95, 98, Me), else 0.
+// The system's version, in a record cleared and sized before the query.
+void query_version(OSVERSIONINFOA *version);
+// 1 on the Windows 95 family (95, 98, Me), else 0; of the version given or
+// of the running system.
+int is_95_family_version(const OSVERSIONINFOA *version);
 int is_windows_95_family(void);
 // 1 on Windows 2000 and later (NT 5 or later), else 0.
+int is_nt5_or_later_version(const OSVERSIONINFOA *version);
 int is_nt5_or_later(void);
 // 1 when the file can be opened for reading; a directory counts as absent.
 int file_exists(const char *file_name);
