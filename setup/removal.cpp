@@ -66,8 +66,9 @@ static int delete_product_printers(int *bitmap_driver_found)
     return result;
 }
 
-// Deletes the product's drivers, where the platform can, together with the
-// files that no other driver uses. 0 when one could not be deleted.
+// Deletes the product's drivers; on a platform whose deletion can take the
+// files along, with those no other driver uses. 0 when one could not be
+// deleted.
 static int delete_product_drivers(void)
 {
     DWORD count;
