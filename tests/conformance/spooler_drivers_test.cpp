@@ -142,9 +142,12 @@ bool no_dependent_files(const char *list)
     return list == NULL;
 }
 
-CONFORMANCE_TEST(spooler_drivers, AHelpFileAndDependentFilesNotGivenAreListedAsNull)
+// Adds the test driver with the help file and dependent files given and
+// checks that the list shows neither.
+static void check_listed_without_help_or_dependents(const char *help_file,
+                                                    const char *dependent_files)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
+    CHECK(add_test_driver(TEST_DRIVER, help_file, dependent_files));
     DWORD count = 0;
     BYTE *list = list_drivers(3, &count);
     const DRIVER_INFO_3A *driver = find_driver(list, count, TEST_DRIVER);
@@ -157,19 +160,14 @@ CONFORMANCE_TEST(spooler_drivers, AHelpFileAndDependentFilesNotGivenAreListedAsN
     remove_test_driver(TEST_DRIVER);
 }
 
+CONFORMANCE_TEST(spooler_drivers, AHelpFileAndDependentFilesNotGivenAreListedAsNull)
+{
+    check_listed_without_help_or_dependents(NULL, NULL);
+}
+
 CONFORMANCE_TEST(spooler_drivers, AnEmptyHelpFileAndAnEmptyDependentListAreListedAsNullToo)
 {
-    CHECK(add_test_driver(TEST_DRIVER, "", ""));
-    DWORD count = 0;
-    BYTE *list = list_drivers(3, &count);
-    const DRIVER_INFO_3A *driver = find_driver(list, count, TEST_DRIVER);
-    CHECK(driver != NULL);
-    if (driver != NULL) {
-        CHECK(driver->pHelpFile == NULL);
-        CHECK(no_dependent_files(driver->pDependentFiles));
-    }
-    free(list);
-    remove_test_driver(TEST_DRIVER);
+    check_listed_without_help_or_dependents("", "");
 }
 
 CONFORMANCE_TEST(spooler_drivers, AHelpFileAndDependentFilesAreListedWithTheirPaths)

@@ -73,6 +73,18 @@ DWORD list_size(DWORD record_size, DWORD count, DWORD strings)
     return record_size * count + strings * (windows_95_family() ? 1 : 2);
 }
 
+// The size a list of named records asked for: the records and their names.
+void check_list_size(DWORD needed, DWORD record_size, const char *const *names, DWORD count)
+{
+    DWORD expected = list_size(record_size, count, string_bytes(names, count));
+    if (windows_95_family())
+        CHECK_EQ(needed, expected);
+    else
+        KNOWN_WINE_DIFFERENCE("the NT family's ANSI lists ask for the ANSI size, without room "
+                              "for the Unicode strings the spooler converts in place",
+                              needed == expected);
+}
+
 bool listed(const PORT_INFO_1A *entries, DWORD count, const char *name)
 {
     for (DWORD i = 0; i < count; i++) {
@@ -184,13 +196,7 @@ CONFORMANCE_TEST(spooler_lists, ThePortsListFollowsTheSizeProtocolAndHoldsLpt1)
     const char *names[64];
     for (DWORD i = 0; i < count && i < 64; i++)
         names[i] = ports[i].pName;
-    DWORD expected = list_size(sizeof(PORT_INFO_1A), count, string_bytes(names, count));
-    if (windows_95_family())
-        CHECK_EQ(needed, expected);
-    else
-        KNOWN_WINE_DIFFERENCE("the NT family's ANSI lists ask for the ANSI size, without room "
-                              "for the Unicode strings the spooler converts in place",
-                              needed == expected);
+    check_list_size(needed, sizeof(PORT_INFO_1A), names, count);
     free(buffer);
 }
 
@@ -210,13 +216,7 @@ CONFORMANCE_TEST(spooler_lists, ThePrintProcessorsListFollowsTheSizeProtocolAndH
         winprint = winprint || lstrcmpiA(processors[i].pName, "WinPrint") == 0;
     }
     CHECK(winprint);
-    DWORD expected = list_size(sizeof(PRINTPROCESSOR_INFO_1A), count, string_bytes(names, count));
-    if (windows_95_family())
-        CHECK_EQ(needed, expected);
-    else
-        KNOWN_WINE_DIFFERENCE("the NT family's ANSI lists ask for the ANSI size, without room "
-                              "for the Unicode strings the spooler converts in place",
-                              needed == expected);
+    check_list_size(needed, sizeof(PRINTPROCESSOR_INFO_1A), names, count);
     free(buffer);
 }
 

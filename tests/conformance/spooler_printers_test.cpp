@@ -42,6 +42,23 @@ bool printer_listed(const char *name)
     return found;
 }
 
+// The test driver and a printer on it, as most tests here begin: the
+// printer's handle, NULL when a step was refused (and checked as such).
+HANDLE add_printer_on_test_driver()
+{
+    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
+    HANDLE printer =
+        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
+    CHECK(printer != NULL);
+    return printer;
+}
+
+void remove_printer_and_test_driver()
+{
+    remove_test_printer(TEST_PRINTER);
+    remove_test_driver(TEST_DRIVER);
+}
+
 } // namespace
 
 CONFORMANCE_TEST(spooler_printers, APrinterOnAnUnknownDriverIsRefused)
@@ -64,8 +81,7 @@ CONFORMANCE_TEST(spooler_printers, APrinterOnAnUnknownPortIsRefused)
                           printer == NULL && GetLastError() == ERROR_UNKNOWN_PORT);
     if (printer != NULL)
         ClosePrinter(printer);
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, APrinterWithAnUnknownPrintProcessorIsRefused)
@@ -77,8 +93,7 @@ CONFORMANCE_TEST(spooler_printers, APrinterWithAnUnknownPrintProcessorIsRefused)
                           printer == NULL && GetLastError() == ERROR_UNKNOWN_PRINTPROCESSOR);
     if (printer != NULL)
         ClosePrinter(printer);
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, APrinterNameIsTakenOnce)
@@ -98,8 +113,7 @@ CONFORMANCE_TEST(spooler_printers, APrinterNameIsTakenOnce)
         ClosePrinter(again);
     if (printer != NULL)
         CHECK(ClosePrinter(printer));
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, APrinterThatDoesNotExistCannotBeOpened)
@@ -113,10 +127,7 @@ CONFORMANCE_TEST(spooler_printers, APrinterThatDoesNotExistCannotBeOpened)
 
 CONFORMANCE_TEST(spooler_printers, GetPrinterReportsTheSizeItNeedsAndThenTheRecord)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
-    HANDLE printer =
-        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
-    CHECK(printer != NULL);
+    HANDLE printer = add_printer_on_test_driver();
     if (printer != NULL) {
         DWORD needed = 0;
         POISON();
@@ -140,16 +151,12 @@ CONFORMANCE_TEST(spooler_printers, GetPrinterReportsTheSizeItNeedsAndThenTheReco
         free(record);
         ClosePrinter(printer);
     }
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, SetPrinterTakesTheAdjustedRecordBack)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
-    HANDLE printer =
-        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
-    CHECK(printer != NULL);
+    HANDLE printer = add_printer_on_test_driver();
     if (printer != NULL) {
         BYTE record[4096];
         CHECK(printer_record(printer, record, sizeof record));
@@ -163,16 +170,12 @@ CONFORMANCE_TEST(spooler_printers, SetPrinterTakesTheAdjustedRecordBack)
                  PRINTER_ATTRIBUTE_QUEUED);
         ClosePrinter(printer);
     }
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, ADriverStaysInUseUntilItsPrinterIsGone)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
-    HANDLE printer =
-        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
-    CHECK(printer != NULL);
+    HANDLE printer = add_printer_on_test_driver();
     if (printer != NULL)
         ClosePrinter(printer);
     POISON();
@@ -195,10 +198,7 @@ CONFORMANCE_TEST(spooler_printers, ADriverStaysInUseUntilItsPrinterIsGone)
 
 CONFORMANCE_TEST(spooler_printers, AClosedPrinterHandleIsInvalid)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
-    HANDLE printer =
-        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
-    CHECK(printer != NULL);
+    HANDLE printer = add_printer_on_test_driver();
     if (printer != NULL) {
         CHECK(ClosePrinter(printer));
         DWORD needed = 0;
@@ -209,16 +209,12 @@ CONFORMANCE_TEST(spooler_printers, AClosedPrinterHandleIsInvalid)
         CHECK(!ClosePrinter(printer));
         CHECK_ERROR(ERROR_INVALID_HANDLE);
     }
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
 
 CONFORMANCE_TEST(spooler_printers, TheListOfPrintersFollowsTheSizeProtocol)
 {
-    CHECK(add_test_driver(TEST_DRIVER, NULL, NULL));
-    HANDLE printer =
-        add_test_printer(TEST_PRINTER, any_port(), TEST_DRIVER, default_print_processor());
-    CHECK(printer != NULL);
+    HANDLE printer = add_printer_on_test_driver();
     if (printer != NULL)
         ClosePrinter(printer);
     DWORD needed = 0;
@@ -234,6 +230,5 @@ CONFORMANCE_TEST(spooler_printers, TheListOfPrintersFollowsTheSizeProtocol)
     CHECK_EQ(count, 1);
     CHECK_STR(((const PRINTER_INFO_2A *)buffer)->pPrinterName, TEST_PRINTER);
     free(buffer);
-    remove_test_printer(TEST_PRINTER);
-    remove_test_driver(TEST_DRIVER);
+    remove_printer_and_test_driver();
 }
