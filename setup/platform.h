@@ -4,6 +4,7 @@
 #ifndef SETUP_PLATFORM_DESCRIPTION_H
 #define SETUP_PLATFORM_DESCRIPTION_H
 
+#include "setup/distribution_files.h"
 #include "system/platform.h"
 
 enum {
@@ -69,7 +70,9 @@ struct PlatformFolder {
     const PlatformBranch *branch;
 };
 
-enum { PLATFORM_FOLDER_COUNT = 4 };
+#define PLATFORM_FOLDER_ONE(platform_id, major, tag, branch) +1
+enum { PLATFORM_FOLDER_COUNT = 0 DISTRIBUTION_FOLDERS(PLATFORM_FOLDER_ONE) };
+#undef PLATFORM_FOLDER_ONE
 extern const PlatformFolder PLATFORM_FOLDERS[PLATFORM_FOLDER_COUNT];
 
 // Asks the system's version (returned in *version) and sets platform_branch
