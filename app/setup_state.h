@@ -23,7 +23,8 @@ enum {
     PLATFORM_TAG_SIZE = 288,
     DIRECTORY_SIZE = 288,
     PROGRAM_DIR_SIZE = 260,
-    LANGUAGE_FILE_NAME_SIZE = 12
+    LANGUAGE_FILE_NAME_SIZE = 12,
+    LOG_PATH_SIZE = 260
 };
 
 typedef void (*StatusCallback)(const char *key);
@@ -45,6 +46,9 @@ typedef void (*StatusCallback)(const char *key);
     VALUE(DWORD, scan_port_index, 0)                                       \
     VALUE(DWORD, last_error, 0)                                            \
     VALUE(StatusCallback, status_callback, NULL)                           \
+    /* A switch run without any window; the log it keeps, if any. */      \
+    VALUE(int, quiet_run, 0)                                               \
+    BUFFER(log_path, LOG_PATH_SIZE, "")                                    \
     /* Text buffers. */                                                    \
     BUFFER(message_text, MESSAGE_TEXT_SIZE, "")                            \
     BUFFER(window_title, WINDOW_TITLE_SIZE, "")                            \

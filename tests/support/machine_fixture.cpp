@@ -37,6 +37,8 @@ std::string setup_state_text()
     add("scan_port_index", std::to_string(scan_port_index));
     add("last_error", std::to_string(last_error));
     add("status_callback", pointer((const void *)status_callback));
+    add("quiet_run", std::to_string(quiet_run));
+    add("log_path", quoted(log_path));
     add("platform_branch", pointer(platform_branch));
     const std::pair<const char *, const char *> buffers[] = {
         {"message_text", message_text},       {"window_title", window_title},

@@ -32,6 +32,24 @@ extern "C" DWORD WINAPI GetTickCount(void)
     return static_cast<DWORD>(the_machine().clock_ms.load());
 }
 
+// The machine's local time: boot happens at 2026-01-15 08:00:00.000 and the
+// virtual clock runs on from there, within the day as the tests need it.
+// Like GetTickCount it cannot fail and is not journaled.
+extern "C" void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime)
+{
+    const unsigned long long boot_ms = 8ull * 3600 * 1000;
+    unsigned long long day_ms = (boot_ms + the_machine().clock_ms.load()) % (24ull * 3600 * 1000);
+
+    lpSystemTime->wYear = 2026;
+    lpSystemTime->wMonth = 1;
+    lpSystemTime->wDayOfWeek = 4;
+    lpSystemTime->wDay = 15;
+    lpSystemTime->wHour = static_cast<WORD>(day_ms / 3600000);
+    lpSystemTime->wMinute = static_cast<WORD>(day_ms / 60000 % 60);
+    lpSystemTime->wSecond = static_cast<WORD>(day_ms / 1000 % 60);
+    lpSystemTime->wMilliseconds = static_cast<WORD>(day_ms % 1000);
+}
+
 // Windows takes the basic record (148 bytes) or the extended one (156) and
 // refuses any other size.
 extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)

@@ -1,0 +1,45 @@
+#include "app/run_log.h"
+
+#include "app/setup_state.h"
+#include "catalog/text_format.h"
+
+enum {
+    TIME_STAMP_SIZE = 32
+};
+
+int open_run_log(const char *path)
+{
+    FILE *file = fopen(path, "a");
+
+    if (file == NULL)
+        return 0;
+    fclose(file);
+    format_text(log_path, sizeof log_path, "%s", path);
+    return 1;
+}
+
+void log_event(const char *format, ...)
+{
+    char line[LOG_LINE_SIZE];
+    char stamp[TIME_STAMP_SIZE];
+    SYSTEMTIME now;
+    va_list arguments;
+    FILE *file;
+
+    if (log_path[0] == '\0')
+        return;
+    GetLocalTime(&now);
+    format_text(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear,
+                now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    va_start(arguments, format);
+    format_text_v(line, sizeof line, format, arguments);
+    va_end(arguments);
+    // A log that went away during the run costs the line, not the run.
+    file = fopen(log_path, "a");
+    if (file == NULL)
+        return;
+    fputs(stamp, file);
+    fputs(line, file);
+    fputs("\n", file);
+    fclose(file);
+}
