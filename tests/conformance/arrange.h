@@ -30,8 +30,6 @@ std::string print_processor_dir(void);
 
 } // namespace conformance
 
-#endif
-
 // ---- Spooler objects of the tests' own, made and removed through the
 // spooler's calls.
 namespace conformance
@@ -67,3 +65,5 @@ const char *any_port(void);
 const char *default_print_processor(void);
 
 } // namespace conformance
+
+#endif

@@ -42,9 +42,23 @@ bool nt5_or_later(void);
 // The spooler environment of this build's NT drivers or the 95 family's.
 char *own_environment(void);
 
+// Whether two texts are the same, at compile time.
+constexpr bool same_text(const char *a, const char *b)
+{
+    return *a == *b && (*a == '\0' || same_text(a + 1, b + 1));
+}
+
 } // namespace conformance
 
+#define CONFORMANCE_TEXT_OF(word) #word
+#define CONFORMANCE_TEXT(word) CONFORMANCE_TEXT_OF(word)
+
+// Each group's file is built with CONFORMANCE_GROUP set to the group's name
+// from the list in CMakeLists.txt: a test under any other group would
+// never run, so it does not compile.
 #define CONFORMANCE_TEST(group, name)                                                              \
+    static_assert(conformance::same_text(#group, CONFORMANCE_TEXT(CONFORMANCE_GROUP)),                          \
+                  "the group " #group " is not this file's group in CMakeLists.txt");              \
     static void group##_##name(void);                                                              \
     static conformance::Registrar group##_##name##_registrar(#group, #name, group##_##name);      \
     static void group##_##name(void)

@@ -29,6 +29,9 @@ struct Test {
 
 Test tests[MAX_TESTS];
 int test_count = 0;
+// Tests registered past the table's end: the run refuses to start rather
+// than leave them out.
+int tests_left_out = 0;
 int failures = 0;
 int differences = 0;
 
@@ -52,12 +55,14 @@ void fail(const char *file, int line, const char *what)
 
 Registrar::Registrar(const char *group, const char *name, TestFunction run)
 {
-    if (test_count < MAX_TESTS) {
-        tests[test_count].group = group;
-        tests[test_count].name = name;
-        tests[test_count].run = run;
-        test_count++;
+    if (test_count == MAX_TESTS) {
+        tests_left_out++;
+        return;
     }
+    tests[test_count].group = group;
+    tests[test_count].name = name;
+    tests[test_count].run = run;
+    test_count++;
 }
 
 void check(bool passed, const char *what, const char *file, int line)
@@ -154,6 +159,20 @@ char *own_environment(void)
 
 using namespace conformance;
 
+#ifdef WINSIM
+// The machine a test runs on: "xp" or "98"; false for any other name.
+static bool version_named(const char *windows, winsim::Version *version)
+{
+    if (strcmp(windows, "xp") == 0)
+        *version = winsim::windows_xp;
+    else if (strcmp(windows, "98") == 0)
+        *version = winsim::windows_98;
+    else
+        return false;
+    return true;
+}
+#endif
+
 static int run_group(const char *group, const char *windows)
 {
     int run = 0;
@@ -162,8 +181,9 @@ static int run_group(const char *group, const char *windows)
         if (strcmp(group, "all") != 0 && strcmp(group, tests[i].group) != 0)
             continue;
 #ifdef WINSIM
-        winsim::boot(winsim::setup_for(strcmp(windows, "98") == 0 ? winsim::windows_98
-                                                                   : winsim::windows_xp));
+        winsim::Version version;
+        version_named(windows, &version);
+        winsim::boot(winsim::setup_for(version));
 #else
         (void)windows;
 #endif
@@ -195,6 +215,18 @@ int main(int argc, char **argv)
         windows = argv[3];
     else if (argc != 2) {
         printf("usage: conformance GROUP|all|list [--windows xp|98]\n");
+        return 2;
+    }
+#ifdef WINSIM
+    winsim::Version version;
+    if (!version_named(windows, &version)) {
+        printf("conformance: no machine \"%s\"; --windows takes xp or 98\n", windows);
+        return 2;
+    }
+#endif
+    if (tests_left_out > 0) {
+        printf("conformance: %d tests do not fit the table of %d; make MAX_TESTS larger\n",
+               tests_left_out, MAX_TESTS);
         return 2;
     }
     if (strcmp(argv[1], "list") == 0) {
