@@ -9,7 +9,9 @@
 #ifndef SETUP_DISTRIBUTION_FILES_H
 #define SETUP_DISTRIBUTION_FILES_H
 
-// FOLDER(platform id, major version or 0 for any, folder, branch)
+// FOLDER(platform id, major version or 0 for any, folder, branch), each
+// platform's from its earliest version on. A later version without a folder
+// of its own takes the branch of the nearest earlier folder.
 #define DISTRIBUTION_FOLDERS(FOLDER)                                   \
     FOLDER(VER_PLATFORM_WIN32_WINDOWS, 0, "95", WINDOWS_95_FAMILY)     \
     FOLDER(VER_PLATFORM_WIN32_NT, 3, "nt_351", NT_4_OR_EARLIER)        \

@@ -94,25 +94,48 @@ static void set_text(char *buffer, size_t size, const char *text)
     format_text(buffer, size, "%s", text);
 }
 
-// The branch by family and version alone, also for a version without a
-// folder of its own; every platform other than the 95 family counts as NT.
-static const PlatformBranch *branch_of(const OSVERSIONINFOA *version)
+// The folder of the platform with the highest version not above the given
+// one (the folders of a platform are listed from the earliest version on);
+// NULL when the platform has none that early.
+static const PlatformFolder *nearest_folder(DWORD platform_id, DWORD major_version)
 {
-    if (is_95_family_version(version))
-        return &WINDOWS_95_FAMILY;
-    if (is_nt5_or_later_version(version))
-        return &NT_5_OR_LATER;
-    return &NT_4_OR_EARLIER;
+    const PlatformFolder *nearest = NULL;
+
+    for (const PlatformFolder &folder : PLATFORM_FOLDERS) {
+        if (folder.platform_id == platform_id && folder.major_version <= major_version)
+            nearest = &folder;
+    }
+    return nearest;
 }
 
-static const PlatformFolder *folder_of(const OSVERSIONINFOA *version)
+// The branch by family and version alone, from the folder list: a version
+// without a folder of its own takes the branch of the nearest earlier one
+// (NT 6 and later Windows 2000's). Every platform other than the 95 family
+// counts as NT, and an NT earlier than every folder as the earliest.
+static const PlatformBranch *branch_of(const OSVERSIONINFOA *version)
 {
-    for (const PlatformFolder &folder : PLATFORM_FOLDERS) {
-        if (folder.platform_id == version->dwPlatformId &&
-            (folder.major_version == 0 || folder.major_version == version->dwMajorVersion))
-            return &folder;
+    const PlatformFolder *folder =
+        nearest_folder(version->dwPlatformId, version->dwMajorVersion);
+
+    if (folder != NULL)
+        return folder->branch;
+    for (const PlatformFolder &earliest : PLATFORM_FOLDERS) {
+        if (earliest.platform_id == VER_PLATFORM_WIN32_NT)
+            return earliest.branch;
     }
     return NULL;
+}
+
+// The folder made for exactly this version.
+static const PlatformFolder *folder_of(const OSVERSIONINFOA *version)
+{
+    const PlatformFolder *folder =
+        nearest_folder(version->dwPlatformId, version->dwMajorVersion);
+
+    if (folder == NULL ||
+        (folder->major_version != 0 && folder->major_version != version->dwMajorVersion))
+        return NULL;
+    return folder;
 }
 
 int describe_platform(OSVERSIONINFOA *version)
