@@ -15,9 +15,11 @@ class RunModes : public MachineTest {
         put_distribution(false);
     }
 
-    void boot_as_uninstaller(const winsim::Version &version, const std::string &name)
+    void boot_as_uninstaller(const winsim::Version &version, const std::string &name,
+                             const std::string &system_dir = "")
     {
         winsim::MachineSetup setup = winsim::setup_for(version);
+        setup.system_dir = system_dir.empty() ? setup.system_dir : system_dir;
         setup.module_file_name = setup.system_dir + "\\" + name;
         setup.current_dir = setup.system_dir;
         boot(setup);
@@ -84,9 +86,11 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
     std::vector<winsim::ExecRecord> execs = winsim::execs();
     ASSERT_EQ(1u, execs.size());
     EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", execs[0].path);
-    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & "
-              "for /L %i in (1,1,30) do if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" "
-              "del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & ping -n 2 127.0.0.1 >nul",
+    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & "
+              "if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" ping -n 2 127.0.0.1 >nul & "
+              "del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & "
+              "if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" ping -n 30 127.0.0.1 >nul & "
+              "del \"C:\\WINDOWS\\system32\\rmzantr.exe\"",
               execs[0].command_line);
     // The interpreter came before this process had ended, and deleted the
     // copy on its second try, a second later.
@@ -101,6 +105,37 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
         << status_history().back();
     EXPECT_STREQ("dll", driver_extension);
     EXPECT_STREQ("Windows NT x86", environment_name);
+}
+
+TEST_F(RunModes, TheCopyDeletesItselfWithoutCommandExtensionsAndFromTheLongestSystemDirectory)
+{
+    // The longest system directory whose spooler folders fit MAX_PATH: the
+    // line still holds every try.
+    struct {
+        const winsim::Version &version;
+        bool extensions_off;
+        std::string system_dir;
+    } cases[] = {{winsim::windows_nt_351, false, "C:\\" + std::string(221, 'd')},
+                 {winsim::windows_nt_40, true, ""}};
+    for (const auto &c : cases) {
+        boot_as_uninstaller(c.version, "rmzantr.exe", c.system_dir);
+        std::string copy = winsim::machine().system_dir + "\\rmzantr.exe";
+        winsim::put_file(copy, "MZ uninstaller copy");
+        winsim::put_file(winsim::machine().system_dir + "\\zantrel.apd", "settings");
+        if (c.extensions_off)
+            winsim::set_registry_value("HKLM\\Software\\Microsoft\\Command Processor",
+                                       "EnableExtensions", REG_DWORD, std::string(4, '\0'));
+        expect_progress();
+
+        EXPECT_EQ(0, run_setup()) << c.version.name;
+
+        ASSERT_EQ(1u, winsim::execs().size()) << c.version.name;
+        std::string line = winsim::execs()[0].command_line;
+        EXPECT_EQ("& del \"" + copy + "\"", line.substr(line.size() - copy.size() - 8)) << line;
+        EXPECT_FALSE(winsim::file_present(copy)) << c.version.name;
+        EXPECT_FALSE(winsim::file_present(winsim::machine().system_dir + "\\zantrel.apd"));
+        EXPECT_TRUE(winsim::script_failures().empty()) << c.version.name;
+    }
 }
 
 TEST_F(RunModes, OnThe95FamilyTheUninstallerCopyStaysAndEndsWithOne)
