@@ -14,9 +14,9 @@
 
 enum {
     MODULE_NAME_SIZE = 2048,
-    DELETE_COMMAND_SIZE = 2048,
-    // Seconds the delete command waits at most for this process's end.
-    DELETE_ATTEMPTS = 30
+    // NT 4's and Windows 2000's command interpreter takes at most 2047
+    // characters on a line.
+    DELETE_COMMAND_SIZE = 2048
 };
 
 static const char UNINSTALLER_SUFFIX[] = "\\" UNINSTALLER_FILE;
@@ -77,28 +77,41 @@ static int uninstall_entry_present(void)
     return status != ERROR_FILE_NOT_FOUND;
 }
 
+// The pauses before the copy's second and third deletion, as ping counts
+// (ping waits a second between its echo requests): a second, then 29 more.
+// Each try names the copy twice; with the longest system directory a
+// MAX_PATH buffer holds (259 characters) the line with two tries has 1738
+// characters, a third would take it to 2329.
+static const int DELETE_PAUSES[] = {2, 30};
+
 // Replaces this process by a command interpreter that deletes the
 // uninstaller copy and its settings file, which cannot be deleted while
 // this program runs. The C runtime starts the interpreter before it ends
 // this process, so the copy's image may still be in use when the first
-// "del" comes: the interpreter tries again each second (ping's pause; NT 4
-// has no other), for at most DELETE_ATTEMPTS seconds. The loop's body is the
-// rest of the line, with no parentheses: Wine's interpreter misreads a group
-// inside "for ... do if". The interpreter is
-// taken from the system directory by its full path, never looked for in
-// the current directory, and both paths are quoted. Returns only when the
-// interpreter could not be started.
+// "del" comes: each pause (ping's; NT 4 has no other) and new try runs only
+// while the copy is still there. The line uses only what every NT's
+// interpreter runs without command extensions (NT 3.51 has none, and
+// EnableExtensions 0 turns them off): one that refuses a part of the line
+// runs none of it. Where ping is missing the tries come without pauses.
+// The interpreter is taken from the system directory by its full path,
+// never looked for in the current directory, and both paths are quoted.
+// Returns only when the interpreter could not be started.
 static void delete_uninstaller_copy(void)
 {
     char interpreter[MAX_PATH];
+    char copy[MAX_PATH + sizeof UNINSTALLER_SUFFIX];
     char command[DELETE_COMMAND_SIZE];
+    size_t length;
+    size_t i;
 
     format_text(interpreter, sizeof interpreter, "%s\\%s", system_dir, COMMAND_INTERPRETER);
-    format_text(command, sizeof command,
-                "del \"%s\\%s\" & for /L %%i in (1,1,%d) do if exist \"%s\\%s\" "
-                "del \"%s\\%s\" & ping -n 2 127.0.0.1 >nul",
-                system_dir, SETTINGS_COPY_FILE, DELETE_ATTEMPTS, system_dir, UNINSTALLER_FILE,
-                system_dir, UNINSTALLER_FILE);
+    format_text(copy, sizeof copy, "%s%s", system_dir, UNINSTALLER_SUFFIX);
+    length = format_text(command, sizeof command, "del \"%s\\%s\" & del \"%s\"", system_dir,
+                         SETTINGS_COPY_FILE, copy);
+    for (i = 0; i < sizeof DELETE_PAUSES / sizeof DELETE_PAUSES[0]; i++)
+        length += format_text(command + length, sizeof command - length,
+                              " & if exist \"%s\" ping -n %d 127.0.0.1 >nul & del \"%s\"", copy,
+                              DELETE_PAUSES[i], copy);
     _execl(interpreter, "/c", command, (char *)NULL);
 }
 

@@ -65,6 +65,7 @@ setup/distribution_files.h @@ s/5, "W2K"/5, "W2k"/ @@ platform tag
 app/setup_state.h @@ s/VALUE(const char \*, language_code, "ger")/VALUE(const char *, language_code, "eng")/ @@ start language code
 app/setup_state.h @@ s/VALUE(DWORD, scan_port_index, 0)/VALUE(DWORD, scan_port_index, 1)/ @@ start value of the port index
 app/entry_point.cpp @@ s/del \\"%s/erase \\"%s/ @@ self-deletion command
+app/entry_point.cpp @@ s/DELETE_PAUSES\[\] = {2, 30}/DELETE_PAUSES[] = {1, 1}/ @@ self-deletion tries again without a pause
 ui/error_boxes.cpp @@ s/MB_ICONERROR/MB_ICONWARNING/ @@ icon of the error box
 ui/window_title.cpp @@ s/" Version 3.0"/" Version 3.1"/ @@ window title version
 catalog/string_table.cpp @@ s/return \*x < \*y ? -1 : 1;/return *x < *y ? 1 : -1;/ @@ order of the string table

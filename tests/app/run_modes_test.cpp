@@ -15,9 +15,11 @@ class RunModes : public MachineTest {
         put_distribution(false);
     }
 
-    void boot_as_uninstaller(const winsim::Version &version, const std::string &name)
+    void boot_as_uninstaller(const winsim::Version &version, const std::string &name,
+                             const std::string &system_dir = "")
     {
         winsim::MachineSetup setup = winsim::setup_for(version);
+        setup.system_dir = system_dir.empty() ? setup.system_dir : system_dir;
         setup.module_file_name = setup.system_dir + "\\" + name;
         setup.current_dir = setup.system_dir;
         boot(setup);
@@ -84,9 +86,10 @@ TEST_F(RunModes, TheUninstallerCopyRemovesAndDeletesItselfThroughTheCommandInter
     std::vector<winsim::ExecRecord> execs = winsim::execs();
     ASSERT_EQ(1u, execs.size());
     EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", execs[0].path);
-    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & "
-              "for /L %i in (1,1,30) do if exist \"C:\\WINDOWS\\system32\\rmzantr.exe\" "
-              "del \"C:\\WINDOWS\\system32\\rmzantr.exe\" & ping -n 2 127.0.0.1 >nul",
+    const std::string copy = "\"C:\\WINDOWS\\system32\\rmzantr.exe\"";
+    EXPECT_EQ("/c del \"C:\\WINDOWS\\system32\\zantrel.apd\" & del " + copy + " & if exist " +
+                  copy + " ping -n 2 127.0.0.1 >nul & del " + copy + " & if exist " + copy +
+                  " ping -n 30 127.0.0.1 >nul & del " + copy,
               execs[0].command_line);
     // The interpreter came before this process had ended, and deleted the
     // copy on its second try, a second later.
@@ -130,19 +133,28 @@ TEST_F(RunModes, TheUninstallerCopyStaysWhileTheUninstallEntryNamesIt)
 {
     // A removal that fails before the entry is deleted (a printer that
     // stays), and one that fails after it (the spooler does not start
-    // again and the user gives up): both end with the failure text.
+    // again and the user gives up): both end with the failure text. No
+    // interpreter has command extensions (NT 3.51's none, NT 4's switched
+    // off); the longest system directory (spooler folders within MAX_PATH)
+    // leaves the line whole.
     struct {
         const winsim::Version &version;
         const char *refused;
         DWORD error;
         bool entry_stays;
+        std::string system_dir = "";
     } cases[] = {
         {winsim::windows_nt_40, "DeletePrinter", ERROR_ACCESS_DENIED, true},
         {winsim::windows_98, "DeletePrinter", ERROR_ACCESS_DENIED, true},
         {winsim::windows_nt_40, "StartServiceA", ERROR_SERVICE_REQUEST_TIMEOUT, false},
+        {winsim::windows_nt_351, "StartServiceA", ERROR_SERVICE_REQUEST_TIMEOUT, false,
+         "C:\\" + std::string(221, 'd')},
     };
     for (const auto &c : cases) {
-        boot_as_uninstaller(c.version, "rmzantr.exe");
+        boot_as_uninstaller(c.version, "rmzantr.exe", c.system_dir);
+        if (c.version.major > 3)
+            winsim::set_registry_value("HKLM\\Software\\Microsoft\\Command Processor",
+                                       "EnableExtensions", REG_DWORD, std::string(4, '\0'));
         reset_setup_state();
         arrange_installed_product("eng");
         std::string copy = winsim::machine().system_dir + "\\rmzantr.exe";
@@ -169,7 +181,10 @@ TEST_F(RunModes, TheUninstallerCopyStaysWhileTheUninstallEntryNamesIt)
         } else {
             // Nothing names the copy any more: it goes, replacing the process.
             EXPECT_EQ(0, exit_code) << label;
-            EXPECT_EQ(1u, winsim::execs().size()) << label;
+            ASSERT_EQ(1u, winsim::execs().size()) << label;
+            std::string line = winsim::execs()[0].command_line;
+            EXPECT_EQ("& del \"" + copy + "\"", line.substr(line.size() - copy.size() - 8))
+                << label;
             EXPECT_FALSE(winsim::file_present(copy)) << label;
             EXPECT_FALSE(winsim::file_present(settings)) << label;
         }

@@ -6,6 +6,8 @@
 #include "paths.h"
 #include "user_interface_state.h"
 
+#include <winsim/registry.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -58,15 +60,38 @@ bool is_word(const std::vector<Token> &tokens, size_t at, const char *word)
     return at < tokens.size() && !tokens[at].special && winsim::same_name(tokens[at].text, word);
 }
 
+// NT 3.51's interpreter has no command extensions; a later one has them
+// unless EnableExtensions (a DWORD) is 0, the user's value before the
+// machine's.
+bool extensions_enabled()
+{
+    if (winsim::machine().version.major < 4)
+        return false;
+    for (const char *root : {"HKCU", "HKLM"}) {
+        auto value = winsim::registry_value(
+            std::string(root) + "\\Software\\Microsoft\\Command Processor", "EnableExtensions");
+        if (value && value->type == REG_DWORD && value->data.size() == sizeof(DWORD))
+            return value->data != std::string(sizeof(DWORD), '\0');
+    }
+    return true;
+}
+
 class Interpreter {
   public:
-    explicit Interpreter(const std::string &line) : tokens_(tokens_of(line)) {}
+    explicit Interpreter(const std::string &line)
+        : tokens_(tokens_of(line)), extensions_(extensions_enabled())
+    {
+    }
 
+    // cmd parses the whole line before it runs any of it: a syntax error
+    // anywhere ("... was unexpected at this time.") runs nothing.
     void run()
     {
-        size_t end = run_list(0, true);
+        size_t end = run_list(0, false);
         if (end < tokens_.size())
             unknown("a \")\" without \"(\"");
+        if (!refused_)
+            run_list(0, true);
     }
 
   private:
@@ -125,6 +150,16 @@ class Interpreter {
     // for /L %X in (start,step,end) do BODY
     size_t run_for(size_t at, bool execute)
     {
+        // Syntax errors of cmd: without extensions "for" takes no switch
+        // ("/L was unexpected at this time."); on a /c line the variable is
+        // "%X", and "%%X", a batch file's spelling, is unexpected there.
+        bool has_switch = at < tokens_.size() && tokens_[at].text[0] == '/';
+        size_t variable = has_switch ? at + 1 : at;
+        if ((has_switch && !extensions_) || variable >= tokens_.size() ||
+            tokens_[variable].text.size() != 2 || tokens_[variable].text[0] != '%') {
+            refused_ = true;
+            return tokens_.size();
+        }
         int start, step, end;
         if (!is_word(tokens_, at, "/L") || !is_word(tokens_, at + 2, "in") ||
             !is(tokens_, at + 3, "(") || !is(tokens_, at + 5, ")") ||
@@ -172,6 +207,7 @@ class Interpreter {
 
     void unknown(const std::string &what)
     {
+        refused_ = true;
         winsim::record_script_failure("the command interpreter's model does not run: " + what);
     }
 
@@ -182,6 +218,8 @@ class Interpreter {
     }
 
     std::vector<Token> tokens_;
+    bool extensions_;
+    bool refused_ = false;
 };
 
 } // namespace
