@@ -210,35 +210,19 @@ TEST(SetupState, TheProcessStartsWithNothingChosenAndTheInitialNames)
     const std::string start =
         "instance_handle=NULL choice_dialog=NULL progress_dialog=NULL action=0 "
         "processor_installed=0 nul_port_present=0 scan_port_index=0 last_error=0 "
-        "status_callback=NULL quiet_run=0 log_path='' platform_branch=NULL message_text='' window_title='' "
-        "driver_extension='' environment_name='' platform_tag='' system_dir='' driver_dir='' print_processor_dir='' "
+        "status_callback=NULL quiet_run=0 log_path='' message_text='' window_title='' "
+        "platform_branch=NULL driver_extension='' environment_name='' platform_tag='' system_dir='' driver_dir='' print_processor_dir='' "
         "program_dir='' platform_source_dir='' product_display_name='LUMETRA MAPI connector' "
         "product_short_name='LUMETRA' settings_source_name=NULL language_code='ger' "
         "language_file_name='lang.ger' message_table=NULL spooler_service_list='spooler' NULL";
     EXPECT_EQ(start, setup_state_at_process_start());
 
     // A run leaves every value changed; the reset brings back each one.
-    static char table_stand_in;
-    instance_handle = (HINSTANCE)&table_stand_in;
-    choice_dialog = (HWND)&table_stand_in;
-    progress_dialog = (HWND)&table_stand_in;
-    action = ACTION_INSTALL;
-    processor_installed = 1;
-    nul_port_present = 1;
-    scan_port_index = 5;
-    last_error = 5;
-    status_callback = [](const char *) {};
-    quiet_run = 1;
-    strcpy(log_path, "x");
-    for (char *buffer : {message_text, window_title, driver_extension, environment_name,
-                         platform_tag, system_dir, driver_dir, print_processor_dir, program_dir,
-                         platform_source_dir})
-        strcpy(buffer, "x");
-    product_display_name = "Ravelo Printer driver ";
-    product_short_name = "Ravelo";
-    settings_source_name = "lang.fre";
-    language_code = "fre";
-    strcpy(language_file_name, "lang.fre");
+    const auto start_values = setup_state_values();
+    change_setup_state();
+    const auto changed_values = setup_state_values();
+    for (size_t i = 0; i + 1 < start_values.size(); i++)
+        EXPECT_NE(start_values[i].second, changed_values[i].second) << start_values[i].first;
     reset_setup_state();
     EXPECT_EQ(start, setup_state_text());
 }

@@ -18,45 +18,85 @@ static void release_service_tree(ServiceNode *node)
     }
 }
 
+// How the state text shows one value: numbers as they are, names quoted,
+// every other pointer as set or NULL.
+static std::string state_value(int value)
+{
+    return std::to_string(value);
+}
+
+static std::string state_value(DWORD value)
+{
+    return std::to_string(value);
+}
+
+static std::string state_value(const char *value)
+{
+    return value == nullptr ? std::string("NULL") : "'" + std::string(value) + "'";
+}
+
+template <typename T> static std::string state_value(T *value)
+{
+    return value == nullptr ? "NULL" : "set";
+}
+
+std::vector<std::pair<std::string, std::string>> setup_state_values()
+{
+    std::vector<std::pair<std::string, std::string>> values;
+#define VALUE_OF_VALUE(type, name, start) values.emplace_back(#name, state_value(name));
+#define VALUE_OF_BUFFER(name, size, start) values.emplace_back(#name, state_value((const char *)name));
+    SETUP_STATE_LIST(VALUE_OF_VALUE, VALUE_OF_BUFFER, VALUE_OF_BUFFER)
+#undef VALUE_OF_VALUE
+#undef VALUE_OF_BUFFER
+    values.emplace_back("spooler_service_list",
+                        state_value((const char *)spooler_service_list->name) + " " +
+                            state_value(spooler_service_list->dependents));
+    return values;
+}
+
 std::string setup_state_text()
 {
     std::string text;
-    auto add = [&text](const char *name, const std::string &value) {
-        text += std::string(text.empty() ? "" : " ") + name + "=" + value;
-    };
-    auto quoted = [](const char *value) {
-        return value == nullptr ? std::string("NULL") : "'" + std::string(value) + "'";
-    };
-    auto pointer = [](const void *value) { return std::string(value == nullptr ? "NULL" : "set"); };
-    add("instance_handle", pointer(instance_handle));
-    add("choice_dialog", pointer(choice_dialog));
-    add("progress_dialog", pointer(progress_dialog));
-    add("action", std::to_string(action));
-    add("processor_installed", std::to_string(processor_installed));
-    add("nul_port_present", std::to_string(nul_port_present));
-    add("scan_port_index", std::to_string(scan_port_index));
-    add("last_error", std::to_string(last_error));
-    add("status_callback", pointer((const void *)status_callback));
-    add("quiet_run", std::to_string(quiet_run));
-    add("log_path", quoted(log_path));
-    add("platform_branch", pointer(platform_branch));
-    const std::pair<const char *, const char *> buffers[] = {
-        {"message_text", message_text},       {"window_title", window_title},
-        {"driver_extension", driver_extension}, {"environment_name", environment_name},
-        {"platform_tag", platform_tag},       {"system_dir", system_dir},
-        {"driver_dir", driver_dir},           {"print_processor_dir", print_processor_dir},
-        {"program_dir", program_dir},         {"platform_source_dir", platform_source_dir}};
-    for (const auto &buffer : buffers)
-        add(buffer.first, quoted(buffer.second));
-    add("product_display_name", quoted(product_display_name));
-    add("product_short_name", quoted(product_short_name));
-    add("settings_source_name", quoted(settings_source_name));
-    add("language_code", quoted(language_code));
-    add("language_file_name", quoted(language_file_name));
-    add("message_table", pointer(message_table));
-    add("spooler_service_list", quoted(spooler_service_list->name) + " " +
-                                    pointer(spooler_service_list->dependents));
+    for (const auto &value : setup_state_values())
+        text += std::string(text.empty() ? "" : " ") + value.first + "=" + value.second;
     return text;
+}
+
+// A value unlike any start value, of the value's own type.
+static void change(int &value)
+{
+    value += 7;
+}
+
+static void change(DWORD &value)
+{
+    value += 7;
+}
+
+static void change(const char *&value)
+{
+    value = "changed";
+}
+
+template <typename T> static void change(T *&value)
+{
+    static char stand_in;
+    value = reinterpret_cast<T *>(&stand_in);
+}
+
+static void change(StringTable *&value)
+{
+    // The reset releases the table, so it must be a real one.
+    value = table_create(compare_entry_keys);
+}
+
+void change_setup_state()
+{
+#define CHANGE_VALUE(type, name, start) change(name);
+#define CHANGE_BUFFER(name, size, start) strcpy(name, "x");
+    SETUP_STATE_LIST(CHANGE_VALUE, CHANGE_BUFFER, CHANGE_BUFFER)
+#undef CHANGE_VALUE
+#undef CHANGE_BUFFER
 }
 
 // Read during static initialisation, before any test: the product's state

@@ -6,6 +6,8 @@
 #include <winsim/machine.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // Puts every value of the setup state back to its start value and drops the
 // message catalog and the record of the services a stop took down.
@@ -15,6 +17,10 @@ void reset_setup_state();
 // had it before any test ran: the product's own start values, which the
 // fixture's reset would otherwise hide.
 std::string setup_state_text();
+// The same, value by value: (name, value as the text shows it).
+std::vector<std::pair<std::string, std::string>> setup_state_values();
+// Gives every value of the setup state a value other than its start value.
+void change_setup_state();
 const std::string &setup_state_at_process_start();
 
 // Text with its CR LF line ends spelled out, for readable comparisons.
