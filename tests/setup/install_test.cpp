@@ -3,6 +3,7 @@
 // a failing step.
 #include "support/scenario.h"
 
+#include "app/run_log.h"
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
@@ -10,6 +11,7 @@
 #include "setup/scan.h"
 
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -64,6 +66,22 @@ class Installation : public MachineTest {
     bool family_95()
     {
         return winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS;
+    }
+
+    // The file step of a quiet run with its log; the log's events, each
+    // without its time.
+    int quiet_install_inf(std::vector<std::string> *events)
+    {
+        const char log[] = "C:\\quiet.log";
+        quiet_run = 1;
+        EXPECT_EQ(1, open_run_log(log));
+        EXPECT_EQ(1, scan_platform());
+        int result = install_inf();
+        std::istringstream lines(winsim::file_bytes(log));
+        events->clear();
+        for (std::string line; std::getline(lines, line);)
+            events->push_back(line.substr(24, line.find_last_not_of('\r') - 23));
+        return result;
     }
 };
 
@@ -156,6 +174,9 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
                   "Please restart Windows so that the changes take effect.",
                   result_text)
             << version.name;
+        // The default callback showed its gauge and asked nothing.
+        EXPECT_EQ(1, winsim::setup_progress_windows_shown()) << version.name;
+        EXPECT_TRUE(winsim::shown_setup_prompts().empty()) << version.name;
         EXPECT_TRUE(winsim::file_present(system("faxsrv.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
@@ -637,4 +658,60 @@ TEST_F(Installation, ASpoolerThatDoesNotStartAgainAfterTheOldRemovalIsAskedAbout
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
     // Abort ended the run there: nothing new was installed.
     EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
+}
+
+TEST_F(Installation, AQuietFileStepLogsEachFileAndEndsAtAFailureWithoutAWindow)
+{
+    const std::string processor = print_processor_directory() + "\\tqvprint.dll";
+    struct {
+        const char *name;
+        std::function<void()> arrange;
+        int result;
+        DWORD error;
+        size_t copied;
+        std::string event; // the last one, or with "delayed" one of them
+        bool delayed;
+    } cases[] = {
+        {"all there", [] {}, 1, 0, 16, "file copied: D:\\W2K\\tqvprint.dll -> " + processor, false},
+        {"the first payload file missing", [] { DeleteFileA("D:\\W2K\\faxsrv.exe"); }, 0,
+         ERROR_FILE_NOT_FOUND, 0, "file source missing: D:\\W2K\\faxsrv.exe", false},
+        {"a later payload file missing", [] { DeleteFileA("D:\\W2K\\ger\\ttyui.hlp"); }, 0,
+         ERROR_FILE_NOT_FOUND, 9,
+         "file copy failed: D:\\W2K\\ger\\ttyui.hlp -> " + driver_directory() +
+             "\\ttyui.hlp, error 2",
+         false},
+        {"a target the copy cannot take",
+         [&processor] { CreateDirectoryA(processor.c_str(), nullptr); }, 0, ERROR_ACCESS_DENIED, 2,
+         "file copy failed: D:\\W2K\\tqvprint.dll -> " + processor + ", error 5", false},
+        {"a target in place", [this] { winsim::put_file(system("faxsrv.exe"), "old"); }, 1, 0,
+         16, " -> " + system("faxsrv.exe"), true},
+    };
+    for (const auto &c : cases) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        c.arrange();
+        std::vector<std::string> events;
+
+        EXPECT_EQ(c.result, quiet_install_inf(&events)) << c.name;
+
+        EXPECT_EQ(c.error, last_error) << c.name;
+        EXPECT_TRUE(winsim::shown_setup_prompts().empty()) << c.name;
+        EXPECT_EQ(0, winsim::setup_progress_windows_shown()) << c.name;
+        EXPECT_TRUE(winsim::message_boxes_shown().empty()) << c.name;
+        EXPECT_TRUE(winsim::script_failures().empty()) << c.name;
+        size_t copied = std::count_if(events.begin(), events.end(), [](const std::string &event) {
+            return event.rfind("file copied: D:\\W2K\\", 0) == 0;
+        });
+        EXPECT_EQ(c.copied, copied) << c.name;
+        std::string expected = c.event;
+        if (c.delayed) {
+            ASSERT_EQ(1u, winsim::pending_file_replacements().size());
+            expected = "file delayed until the restart: " +
+                       winsim::pending_file_replacements()[0].temporary_file + expected;
+        }
+        EXPECT_NE(events.end(), std::find(events.begin(), events.end(), expected)) << c.name;
+        if (c.result == 0) {
+            EXPECT_EQ(expected, events.back()) << c.name;
+        }
+    }
 }
