@@ -122,10 +122,9 @@ static int check_every_piece(Tally *tally)
                               "print processor", tally) &&
            check_spooler_list(LIST_PRINTER_DRIVERS, environment_name, INSTALLED_DRIVER_NAMES,
                               "printer driver", tally) &&
-           check_spooler_list(LIST_LOCAL_PRINTERS, NULL, INSTALLED_DRIVER_NAMES, "printer of driver",
-                              tally) &&
-           check_uninstall_entry(tally) &&
-           (is_windows_95_family() || check_autostart_value(tally));
+           check_spooler_list(LIST_LOCAL_PRINTERS, NULL, INSTALLED_DRIVER_NAMES,
+                              "printer of driver", tally) &&
+           check_uninstall_entry(tally) && (is_windows_95_family() || check_autostart_value(tally));
 }
 
 int check_installation(void)

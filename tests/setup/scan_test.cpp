@@ -2,15 +2,10 @@
 // the report of installed components, and the flags for REMOVE and the port.
 #include "support/scenario.h"
 
-#include "app/exit_codes.h"
-#include "app/run_log.h"
 #include "app/setup_state.h"
 #include "resources/resource.h"
-#include "setup/installation_check.h"
 #include "setup/scan.h"
 #include "ui/user_interface.h"
-
-#include <sstream>
 
 namespace {
 
@@ -209,71 +204,4 @@ TEST_F(Scan, AFailedDirectoryOrProcessorListEndsTheSearchAfterItsBox)
         EXPECT_EQ(0, winsim::call_count("EnumPrinterDriversA")) << function;
         EXPECT_EQ(0, winsim::call_count("EnumPortsA")) << function;
     }
-}
-
-TEST_F(Scan, TheCheckTellsAWholeAPartlyAndAMissingPackageApartAndNamesWhatIsMissing)
-{
-    const std::vector<std::string> spooler_pieces = {
-        "check: missing print processor tqvprint",
-        "check: missing printer driver Ravelo Printer Driver",
-        "check: missing printer driver Ravelo Telex Driver",
-        "check: missing printer of driver Ravelo Printer Driver",
-        "check: missing printer of driver Ravelo Telex Driver"};
-    const std::string entry = "check: missing uninstall entry "
-                              "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
-    const std::string autostart = "check: missing autostart value tqvPRINT";
-    auto plus = [](std::vector<std::string> lines, std::initializer_list<std::string> more) {
-        lines.insert(lines.end(), more);
-        return lines;
-    };
-    enum Installed { NOTHING, FILES_STEP_ONLY, WHOLE, WHOLE_BUT_DRIVER_LIST_UNREADABLE };
-    struct {
-        winsim::Version version;
-        Installed installed;
-        int code;
-        std::vector<std::string> events;
-    } cases[] = {
-        {winsim::windows_xp, NOTHING, EXIT_NOT_INSTALLED,
-         plus(spooler_pieces, {entry, autostart, "check: 0 of 7 pieces in place"})},
-        {winsim::windows_xp, FILES_STEP_ONLY, EXIT_PARTLY_INSTALLED,
-         plus(spooler_pieces, {"check: 2 of 7 pieces in place"})},
-        {winsim::windows_xp, WHOLE, EXIT_DONE, {"check: 7 of 7 pieces in place"}},
-        {winsim::windows_xp, WHOLE_BUT_DRIVER_LIST_UNREADABLE, EXIT_FAILED,
-         {"check: the printer driver list could not be read, error 5"}},
-        {winsim::windows_98, NOTHING, EXIT_NOT_INSTALLED,
-         plus(spooler_pieces, {entry, "check: 0 of 6 pieces in place"})},
-        {winsim::windows_98, FILES_STEP_ONLY, EXIT_PARTLY_INSTALLED,
-         plus(spooler_pieces, {"check: 1 of 6 pieces in place"})},
-        {winsim::windows_98, WHOLE, EXIT_DONE, {"check: 6 of 6 pieces in place"}},
-    };
-    for (const auto &c : cases) {
-        boot(winsim::setup_for(c.version));
-        reset_setup_state();
-        put_distribution();
-        std::vector<std::string> boxes;
-        if (c.installed == FILES_STEP_ONLY)
-            winsim::fail_call("AddPrintProcessorA", 1, ERROR_ACCESS_DENIED, true);
-        if (c.installed != NOTHING)
-            run_normal(IDC_INSTALL, nullptr,
-                       c.installed == FILES_STEP_ONLY ? one_box(IDABORT, &boxes) : nullptr);
-        reset_setup_state();
-        ASSERT_EQ(1, scan_platform());
-        if (c.installed == WHOLE_BUT_DRIVER_LIST_UNREADABLE)
-            winsim::fail_call("EnumPrinterDriversA", 1, ERROR_ACCESS_DENIED, true);
-        ASSERT_EQ(1, open_run_log("C:\\check.log"));
-
-        EXPECT_EQ(c.code, check_installation()) << c.version.name << " " << c.installed;
-
-        std::istringstream log(winsim::file_bytes("C:\\check.log"));
-        std::vector<std::string> events;
-        for (std::string line; std::getline(log, line);)
-            events.push_back(line.substr(24, line.find_last_not_of('\r') - 23));
-        EXPECT_EQ(c.events, events) << c.version.name << " " << c.installed;
-    }
-}
-
-TEST_F(Scan, TheCheckNeedsThePlatformTheScanDescribes)
-{
-    EXPECT_EQ(EXIT_PLATFORM_UNSUPPORTED, check_installation());
-    EXPECT_EQ(0, winsim::call_count("EnumPrintProcessorsA"));
 }
