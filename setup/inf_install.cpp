@@ -5,6 +5,7 @@
 #include "catalog/text_format.h"
 #include "setup/platform.h"
 #include "setup/product_names.h"
+#include "setup/quiet_copy_queue.h"
 #include "system/environment.h"
 #include "system/files.h"
 #include "ui/user_interface.h"
@@ -103,6 +104,7 @@ static int run_inf(const char *inf_path)
 {
     UINT error_line = 0;
     HINF inf;
+    PSP_FILE_CALLBACK_A handler;
     PVOID context;
     int result = 0;
 
@@ -116,12 +118,15 @@ static int run_inf(const char *inf_path)
         SetupCloseInfFile(inf);
         return 0;
     }
+    // A quiet run has no progress window, and its handler keeps the default
+    // callback from showing one of its own or asking anything.
+    handler = quiet_run ? quiet_queue_callback : SetupDefaultQueueCallbackA;
     context = SetupInitDefaultQueueCallback(progress_dialog);
     if (context == NULL) {
         capture_last_error();
     } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INSTALL_SECTION, INSTALL_EVERYTHING, NULL,
-                                            program_dir, INSTALL_COPY_FLAGS,
-                                            SetupDefaultQueueCallbackA, context, NULL, NULL)) {
+                                            program_dir, INSTALL_COPY_FLAGS, handler, context,
+                                            NULL, NULL)) {
         capture_last_error();
     } else {
         result = 1;

@@ -22,10 +22,17 @@
 #define UNINSTALLER_FILE "rmzantr.exe"
 #define SETTINGS_COPY_FILE "zantrel.apd"
 
+// The drivers an installation adds, each with a printer of its own name.
+static const char *const INSTALLED_DRIVER_NAMES[] = {FAX_DRIVER_NAME, TELEX_DRIVER_NAME, NULL};
+
 // The drivers the scan reports (names compared exactly, case and all).
 static inline int is_installed_driver_name(const char *name)
 {
-    return strcmp(name, FAX_DRIVER_NAME) == 0 || strcmp(name, TELEX_DRIVER_NAME) == 0;
+    for (const char *const *known = INSTALLED_DRIVER_NAMES; *known != NULL; known++) {
+        if (strcmp(name, *known) == 0)
+            return 1;
+    }
+    return 0;
 }
 
 // Every driver the removal takes away.

@@ -3,13 +3,17 @@
 // a failing step.
 #include "support/scenario.h"
 
+#include "app/exit_codes.h"
+#include "app/run_log.h"
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
 #include "setup/install_steps.h"
+#include "setup/installation_check.h"
 #include "setup/scan.h"
 
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -64,6 +68,16 @@ class Installation : public MachineTest {
     bool family_95()
     {
         return winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS;
+    }
+
+    // The events of the run's log, each without its time.
+    std::vector<std::string> logged(const char *log)
+    {
+        std::istringstream lines(winsim::file_bytes(log));
+        std::vector<std::string> events;
+        for (std::string line; std::getline(lines, line);)
+            events.push_back(line.substr(24, line.find_last_not_of('\r') - 23));
+        return events;
     }
 };
 
@@ -156,6 +170,8 @@ TEST_F(Installation, NtInstallsFilesServerEntriesDriversAndTwoPrinters)
                   "Please restart Windows so that the changes take effect.",
                   result_text)
             << version.name;
+        EXPECT_EQ(1, winsim::setup_progress_windows_shown()) << version.name;
+        EXPECT_TRUE(winsim::shown_setup_prompts().empty()) << version.name;
         EXPECT_TRUE(winsim::file_present(system("faxsrv.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
         EXPECT_TRUE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"));
@@ -637,4 +653,81 @@ TEST_F(Installation, ASpoolerThatDoesNotStartAgainAfterTheOldRemovalIsAskedAbout
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
     // Abort ended the run there: nothing new was installed.
     EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
+}
+
+TEST_F(Installation, AQuietFileStepLogsEachFileAndEndsAtAFailureWithoutAWindow)
+{
+    const std::string processor = print_processor_directory() + "\\tqvprint.dll";
+    // error 0: the step succeeds; event: logged, and the last event when the step fails.
+    struct { std::function<void()> arrange; DWORD error; size_t copied; std::string event; } cases[] = {
+        {[] {}, 0, 16, "file copied: D:\\W2K\\tqvprint.dll -> " + processor},
+        {[] { DeleteFileA("D:\\W2K\\faxsrv.exe"); }, ERROR_FILE_NOT_FOUND, 0,
+         "file source missing: D:\\W2K\\faxsrv.exe"},
+        {[&] { CreateDirectoryA(processor.c_str(), nullptr); }, ERROR_ACCESS_DENIED, 2,
+         "file copy failed: D:\\W2K\\tqvprint.dll -> " + processor + ", error 5"},
+        // An existing target is replaced at the restart.
+        {[this] { winsim::put_file(system("faxsrv.exe"), "old"); }, 0, 16,
+         "file delayed until the restart: "},
+    };
+    for (size_t i = 0; i < std::size(cases); i++) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        cases[i].arrange();
+        quiet_run = 1;
+        ASSERT_EQ(1, open_run_log("C:\\quiet.log"));
+        ASSERT_EQ(1, scan_platform());
+        int result = install_inf();
+        std::vector<std::string> events = logged("C:\\quiet.log");
+        EXPECT_EQ(cases[i].error == 0, result) << i;
+        EXPECT_EQ(cases[i].error, last_error) << i;
+        EXPECT_EQ(0, winsim::setup_progress_windows_shown()) << i;
+        EXPECT_TRUE(winsim::shown_setup_prompts().empty() && winsim::message_boxes_shown().empty() &&
+                    winsim::script_failures().empty()) << i;
+        EXPECT_EQ(cases[i].copied, std::count_if(events.begin(), events.end(), [](const std::string &event) {
+                      return event.rfind("file copied: D:\\W2K\\", 0) == 0;
+                  })) << i;
+        std::string expected = cases[i].event;
+        for (const winsim::PendingReplacement &delayed : winsim::pending_file_replacements())
+            expected += delayed.temporary_file + " -> " + delayed.target;
+        EXPECT_NE(events.end(), std::find(events.begin(), events.end(), expected)) << i << expected;
+        EXPECT_TRUE(result == 1 || expected == events.back()) << i << events.back();
+    }
+}
+
+TEST_F(Installation, TheCheckTellsAWholeAPartlyAndAMissingPackageApartAndNamesWhatIsMissing)
+{
+    const std::string missing_pieces[] = {"check: missing print processor tqvprint",
+        "check: missing printer driver Ravelo Printer Driver", "check: missing printer driver Ravelo Telex Driver",
+        "check: missing printer of driver Ravelo Printer Driver", "check: missing printer of driver Ravelo Telex Driver",
+        "check: missing uninstall entry " + std::string(UNINSTALL_KEY), "check: missing autostart value tqvPRINT"};
+    // Nothing; a run stopped after its files step by a refused processor; all; all, unreadable.
+    const int codes[] = {EXIT_NOT_INSTALLED, EXIT_PARTLY_INSTALLED, EXIT_DONE, EXIT_FAILED};
+    for (const winsim::Version &version : {winsim::windows_xp, winsim::windows_98}) {
+        size_t count = version.platform_id == VER_PLATFORM_WIN32_NT ? 7 : 6; // 95: no autostart
+        for (int installed = 0; installed < 4; installed++) {
+            boot_version(version);
+            reset_setup_state();
+            std::vector<std::string> boxes;
+            if (installed == 1)
+                winsim::fail_call("AddPrintProcessorA", 1, ERROR_ACCESS_DENIED, true);
+            if (installed > 0)
+                install(nullptr, installed == 1 ? one_box(IDABORT, &boxes) : nullptr);
+            reset_setup_state();
+            ASSERT_EQ(1, scan_platform());
+            if (installed == 3)
+                winsim::fail_call("EnumPrinterDriversA", 1, ERROR_ACCESS_DENIED, true);
+            ASSERT_EQ(1, open_run_log("C:\\check.log"));
+            EXPECT_EQ(codes[installed], check_installation()) << version.name << installed;
+            size_t missing = installed == 0 ? count : installed == 1 ? 5 : 0;
+            std::vector<std::string> expected(missing_pieces, missing_pieces + missing);
+            expected.push_back("check: " + std::to_string(count - missing) + " of " +
+                               std::to_string(count) + " pieces in place");
+            if (installed == 3)
+                expected = {"check: the printer driver list could not be read, error 5"};
+            EXPECT_EQ(expected, logged("C:\\check.log")) << version.name << installed;
+        }
+    }
+    // Without the scan's description there is nothing to compare with.
+    reset_setup_state();
+    EXPECT_EQ(EXIT_PLATFORM_UNSUPPORTED, check_installation());
 }

@@ -54,6 +54,7 @@ struct SetupApiState {
     std::vector<std::string> failures;
     std::vector<winsim::PendingReplacement> pending;
     unsigned temporary_number = 0;
+    int progress_windows = 0;
 };
 
 SetupApiState &state()
@@ -758,10 +759,14 @@ extern "C" VOID WINAPI SetupTermDefaultQueueCallback(PVOID Context)
     call.done_void();
 }
 
-// The progress notifications change nothing here. A medium that is there
-// is taken without a prompt (its folder goes back in Param2); otherwise the
-// "Files Needed" prompt asks for it. A failed copy shows "Copy Error". The
-// user's Cancel aborts the queue with ERROR_CANCELLED.
+// The start of the copy subqueue opens the copy progress window: it is
+// when the default callback sends an alternate progress window its first
+// message, and a context without one shows its own gauge (with or without
+// an owner). The other progress notifications change nothing here. A
+// medium that is there is taken without a prompt (its folder goes back in
+// Param2); otherwise the "Files Needed" prompt asks for it. A failed copy
+// shows "Copy Error". The user's Cancel aborts the queue with
+// ERROR_CANCELLED. A file delayed to the restart shows nothing.
 extern "C" UINT WINAPI SetupDefaultQueueCallbackA(PVOID Context, UINT Notification, UINT_PTR Param1,
                                                   UINT_PTR Param2)
 {
@@ -776,8 +781,13 @@ extern "C" UINT WINAPI SetupDefaultQueueCallbackA(PVOID Context, UINT Notificati
         return call.fail_injected(static_cast<UINT>(FILEOP_ABORT));
     PromptAnswer::Kind answer;
     switch (Notification) {
-    case SPFILENOTIFY_STARTQUEUE:
     case SPFILENOTIFY_STARTSUBQUEUE:
+        if (Param1 == FILEOP_COPY) {
+            std::lock_guard<std::recursive_mutex> hold(lock());
+            state().progress_windows++;
+        }
+        return call.done(static_cast<UINT>(TRUE));
+    case SPFILENOTIFY_STARTQUEUE:
     case SPFILENOTIFY_ENDSUBQUEUE:
     case SPFILENOTIFY_ENDQUEUE:
         return call.done(static_cast<UINT>(TRUE));
@@ -954,6 +964,12 @@ std::vector<std::string> setup_api_script_failures()
 {
     std::lock_guard<std::recursive_mutex> hold(lock());
     return state().failures;
+}
+
+int setup_progress_windows_shown()
+{
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    return state().progress_windows;
 }
 
 std::vector<PendingReplacement> pending_file_replacements()

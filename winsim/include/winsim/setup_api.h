@@ -63,6 +63,9 @@ struct ShownPrompt {
     std::string source_path; // the folder it was looked for in
     DWORD error;             // copy error: the failure; otherwise 0
 };
+// How often the default queue callback opened its copy progress window.
+int setup_progress_windows_shown();
+
 // The prompts shown, in order.
 std::vector<ShownPrompt> shown_setup_prompts();
 // One text per prompt that the script did not expect or could not answer,
