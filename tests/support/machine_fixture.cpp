@@ -36,6 +36,7 @@ std::string setup_state_text()
     add("nul_port_present", std::to_string(nul_port_present));
     add("scan_port_index", std::to_string(scan_port_index));
     add("last_error", std::to_string(last_error));
+    add("service_exit_code", std::to_string(service_exit_code));
     add("status_callback", pointer((const void *)status_callback));
     add("platform_branch", pointer(platform_branch));
     const std::pair<const char *, const char *> buffers[] = {
