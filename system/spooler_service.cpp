@@ -192,14 +192,22 @@ static int cannot_start_again(DWORD error)
            error == ERROR_SERVICE_MARKED_FOR_DELETE || error == ERROR_SERVICE_DEPENDENCY_DELETED;
 }
 
-// Releases the node with everything recorded under it.
-static void free_service_node(ServiceNode *node)
+static void free_service_node(ServiceNode *node);
+
+// Releases everything recorded under the node.
+static void release_dependents(ServiceNode *node)
 {
     while (node->dependents != NULL) {
         ServiceNode *child = node->dependents;
         node->dependents = child->next;
         free_service_node(child);
     }
+}
+
+// Releases the node with everything recorded under it.
+static void free_service_node(ServiceNode *node)
+{
+    release_dependents(node);
     free(node->name);
     free(node);
 }
@@ -267,12 +275,24 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     return others && started;
 }
 
+// Set when the last start ran the spooler but not every recorded
+// dependent: what the record holds then failed in that start.
+static int dependents_failed;
+
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
 {
     if (!start_and_wait(service))
         return 0;
     // Then the services that need this one, as soon as it runs.
-    return start_recorded(manager, &node->dependents);
+    dependents_failed = !start_recorded(manager, &node->dependents);
+    return !dependents_failed;
+}
+
+void release_failed_dependents(void)
+{
+    if (dependents_failed)
+        release_dependents(spooler_service_list);
+    dependents_failed = 0;
 }
 
 // Opens the service manager and the spooler service; 0 with the error
@@ -325,6 +345,7 @@ int start_spooler(void)
     SC_HANDLE service;
     int result = 0;
 
+    dependents_failed = 0;
     if (is_windows_95_family())
         return 1;
     if (!open_spooler(&manager, &service))

@@ -638,3 +638,36 @@ TEST_F(Installation, ASpoolerThatDoesNotStartAgainAfterTheOldRemovalIsAskedAbout
     // Abort ended the run there: nothing new was installed.
     EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
 }
+
+TEST_F(Installation, ADependentThatCannotStartIsAskedAboutUntilTheUserGivesUpOnIt)
+{
+    const std::string cannot_start = "The print spooler could not be started.\r\n";
+    for (bool retry : {false, true}) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        // "Fax" was disabled while it ran: the removal's restart cannot bring
+        // it back, nor "Modem", which needs it.
+        winsim::ServiceSetup fax{"Fax", {"Spooler"}};
+        fax.disabled = true;
+        winsim::add_service(fax);
+        winsim::add_service({"Modem", {"Fax"}});
+        std::vector<std::string> boxes;
+
+        EXPECT_EQ(0, install(nullptr, [&] {
+            if (retry)
+                one_box(IDRETRY, &boxes)();
+            one_box(IDIGNORE, &boxes)();
+        }));
+
+        // A Retry tries "Modem" again; after Ignore no later start of the
+        // run asks about it.
+        std::vector<std::string> expected{cannot_start + system_text(ERROR_SERVICE_DISABLED)};
+        if (retry)
+            expected.push_back(cannot_start + system_text(ERROR_SERVICE_DEPENDENCY_FAIL));
+        EXPECT_EQ(expected, boxes);
+        EXPECT_TRUE(winsim::script_failures().empty()) << retry;
+        EXPECT_EQ(2u, winsim::printers().size());
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    }
+}
