@@ -671,3 +671,30 @@ TEST_F(Installation, ADependentThatCannotStartIsAskedAboutUntilTheUserGivesUpOnI
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
     }
 }
+
+TEST_F(Installation, ADirectoryTheOldRemovalCouldNotReadServesTheLaterStepsAsTheScanReadIt)
+{
+    for (const char *function :
+         {"GetSystemDirectoryA", "GetPrintProcessorDirectoryA", "GetPrinterDriverDirectoryA"}) {
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        ASSERT_EQ(1, install(nullptr));
+        int nth = first_call_after_status(function, "Removing the earlier printer drivers...", 1);
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        winsim::fail_call(function, nth, ERROR_ACCESS_DENIED);
+        std::vector<std::string> boxes;
+
+        EXPECT_EQ(0, install(nullptr, one_box(IDIGNORE, &boxes))) << function;
+
+        EXPECT_EQ(std::vector<std::string>{"The earlier installation could not be removed.\r\n" +
+                                           system_text(ERROR_ACCESS_DENIED)},
+                  boxes)
+            << function;
+        EXPECT_TRUE(winsim::script_failures().empty()) << function;
+        EXPECT_EQ(1, winsim::call_count("SetupInstallFromInfSectionA")) << function;
+        EXPECT_EQ(2u, winsim::printers().size()) << function;
+    }
+}
