@@ -328,13 +328,17 @@ TEST_F(Installation, AMissingClientLibraryIsExplainedAndFailsTheDriverStep)
     expect_progress();
     std::string explanation;
     expect_result(&explanation);
-    winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDABORT; });
+    std::vector<std::string> boxes;
+    one_box(IDABORT, &boxes)();
     std::string result_text;
     expect_result(&result_text);
     expect_reboot();
 
     EXPECT_EQ(0, run_setup());
 
+    EXPECT_EQ(std::vector<std::string>{"The printer drivers could not be installed.\r\n" +
+                                       system_text(ERROR_DLL_NOT_FOUND)},
+              boxes);
     EXPECT_EQ(0u, explanation.find("The print processor needs a library of the MAPI connector client"))
         << explanation;
     EXPECT_TRUE(winsim::printers().empty());
@@ -397,7 +401,8 @@ TEST_F(Installation, ARefusedTelexPrinterFailsTheDriverStep)
 
     EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), printer_error);
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find("The printer drivers could not be installed.\r\n")) << boxes[0];
+    EXPECT_EQ("The printer drivers could not be installed.\r\n" + system_text(ERROR_ACCESS_DENIED),
+              boxes[0]);
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
     ASSERT_EQ(1u, winsim::printers().size());
     EXPECT_EQ("Ravelo Printer Driver", winsim::printers()[0].name);
