@@ -598,11 +598,18 @@ TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
 TEST_F(Installation, AFullDiskWhileTheInfOrTheMessageFileIsWrittenFailsTheFilesStep)
 {
     // The INF is the first file the installation writes, the message file
-    // the second; each reaches the disk when it is closed.
-    for (int write : {1, 2}) {
+    // the second; each reaches the disk when it is closed, or when a line
+    // fills the stream's buffer (the write of that fputs).
+    const struct {
+        const char *function;
+        int nth;
+        int write;
+    } faults[] = {{"WriteFile", 1, 1}, {"WriteFile", 2, 2}, {"fputs", 1, 1}};
+    for (const auto &fault : faults) {
+        int write = fault.write;
         boot_version(winsim::windows_xp);
         reset_setup_state();
-        winsim::fail_call("WriteFile", write, ERROR_DISK_FULL);
+        winsim::fail_call(fault.function, fault.nth, ERROR_DISK_FULL);
         std::vector<std::string> boxes;
         std::string result_text;
 
