@@ -311,6 +311,9 @@ TEST_F(Installation, WithoutSetupExeNoUninstallerIsPlacedAndTheStepAsks)
 
     EXPECT_FALSE(winsim::file_present(system("rmzantr.exe")));
     EXPECT_FALSE(winsim::file_present(system("zantrel.apd")));
+    // Nor is the fax server started or set to start with Windows.
+    EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value());
+    EXPECT_TRUE(winsim::started_processes().empty());
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_FILE_NOT_FOUND), boxes[0]);
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
