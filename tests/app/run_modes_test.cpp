@@ -176,6 +176,19 @@ TEST_F(RunModes, TheUninstallerCopyStaysWhileTheUninstallEntryNamesIt)
     }
 }
 
+TEST_F(RunModes, AnUninstallEntryThatCannotBeReadCountsAsThereAndKeepsTheCopy)
+{
+    boot_as_uninstaller(winsim::windows_xp, "rmzantr.exe");
+    arrange_installed_product("eng");
+    winsim::fail_call("RegOpenKeyExA", 1, ERROR_ACCESS_DENIED, true);
+    expect_progress();
+
+    EXPECT_EQ(1, run_setup());
+
+    EXPECT_TRUE(winsim::execs().empty());
+    EXPECT_TRUE(winsim::file_present(winsim::machine().system_dir + "\\rmzantr.exe"));
+}
+
 TEST_F(RunModes, AProgramOfAnotherNameRunsNormally)
 {
     winsim::MachineSetup setup;
