@@ -654,62 +654,58 @@ TEST_F(Installation, ASpoolerThatDoesNotStartAgainAfterTheOldRemovalIsAskedAbout
     EXPECT_EQ(0, winsim::call_count("SetupInstallFromInfSectionA"));
 }
 
-TEST_F(Installation, ADependentThatCannotStartIsAskedAboutUntilTheUserGivesUpOnIt)
+// A failure of the old installation's removal is asked about until the
+// user gives up on it, and takes nothing from the later steps.
+TEST_F(Installation, AFailureOfTheOldRemovalIsAskedAboutUntilIgnoredAndTheInstallationGoesOn)
 {
-    const std::string cannot_start = "The print spooler could not be started.\r\n";
-    for (bool retry : {false, true}) {
+    const std::string not_removed = "The earlier installation could not be removed.\r\n" +
+                                    system_text(ERROR_ACCESS_DENIED);
+    const std::string not_started = "The print spooler could not be started.\r\n";
+    const struct {
+        const char *refused; // a directory query of the removal, or none: "Fax"
+                             // was disabled while it ran, and "Modem" needs it
+        std::vector<int> answers;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"GetSystemDirectoryA", {IDIGNORE}, {not_removed}},
+        {"GetPrintProcessorDirectoryA", {IDIGNORE}, {not_removed}},
+        {"GetPrinterDriverDirectoryA", {IDIGNORE}, {not_removed}},
+        {nullptr, {IDIGNORE}, {not_started + system_text(ERROR_SERVICE_DISABLED)}},
+        {nullptr, {IDRETRY, IDIGNORE}, {not_started + system_text(ERROR_SERVICE_DISABLED),
+                                        not_started + system_text(ERROR_SERVICE_DEPENDENCY_FAIL)}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.refused != nullptr ? c.refused : "Modem") + ", " +
+                     std::to_string(c.answers.size()) + " answers");
+        int nth = 0;
+        if (c.refused != nullptr) {
+            // A run without the fault tells which call is the removal's.
+            boot_version(winsim::windows_xp);
+            reset_setup_state();
+            arrange_installed_product("eng");
+            ASSERT_EQ(1, install(nullptr));
+            nth = first_call_after_status(c.refused, "Removing the earlier printer drivers...", 1);
+        }
         boot_version(winsim::windows_xp);
         reset_setup_state();
         arrange_installed_product("eng");
-        // "Fax" was disabled while it ran: the removal's restart cannot bring
-        // it back, nor "Modem", which needs it.
-        winsim::ServiceSetup fax{"Fax", {"Spooler"}};
-        fax.disabled = true;
-        winsim::add_service(fax);
-        winsim::add_service({"Modem", {"Fax"}});
+        if (c.refused != nullptr) {
+            winsim::fail_call(c.refused, nth, ERROR_ACCESS_DENIED);
+        } else {
+            winsim::add_service({"Fax", {"Spooler"}, true, 0, 0, true});
+            winsim::add_service({"Modem", {"Fax"}});
+        }
         std::vector<std::string> boxes;
 
         EXPECT_EQ(0, install(nullptr, [&] {
-            if (retry)
-                one_box(IDRETRY, &boxes)();
-            one_box(IDIGNORE, &boxes)();
+            for (int answer : c.answers)
+                one_box(answer, &boxes)();
         }));
 
-        // A Retry tries "Modem" again; after Ignore no later start of the
-        // run asks about it.
-        std::vector<std::string> expected{cannot_start + system_text(ERROR_SERVICE_DISABLED)};
-        if (retry)
-            expected.push_back(cannot_start + system_text(ERROR_SERVICE_DEPENDENCY_FAIL));
-        EXPECT_EQ(expected, boxes);
-        EXPECT_TRUE(winsim::script_failures().empty()) << retry;
+        EXPECT_EQ(c.boxes, boxes);
+        EXPECT_TRUE(winsim::script_failures().empty());
+        EXPECT_EQ(1, winsim::call_count("SetupInstallFromInfSectionA"));
         EXPECT_EQ(2u, winsim::printers().size());
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
-    }
-}
-
-TEST_F(Installation, ADirectoryTheOldRemovalCouldNotReadServesTheLaterStepsAsTheScanReadIt)
-{
-    for (const char *function :
-         {"GetSystemDirectoryA", "GetPrintProcessorDirectoryA", "GetPrinterDriverDirectoryA"}) {
-        boot_version(winsim::windows_xp);
-        reset_setup_state();
-        arrange_installed_product("eng");
-        ASSERT_EQ(1, install(nullptr));
-        int nth = first_call_after_status(function, "Removing the earlier printer drivers...", 1);
-        boot_version(winsim::windows_xp);
-        reset_setup_state();
-        arrange_installed_product("eng");
-        winsim::fail_call(function, nth, ERROR_ACCESS_DENIED);
-        std::vector<std::string> boxes;
-
-        EXPECT_EQ(0, install(nullptr, one_box(IDIGNORE, &boxes))) << function;
-
-        EXPECT_EQ(std::vector<std::string>{"The earlier installation could not be removed.\r\n" +
-                                           system_text(ERROR_ACCESS_DENIED)},
-                  boxes)
-            << function;
-        EXPECT_TRUE(winsim::script_failures().empty()) << function;
-        EXPECT_EQ(1, winsim::call_count("SetupInstallFromInfSectionA")) << function;
-        EXPECT_EQ(2u, winsim::printers().size()) << function;
     }
 }
