@@ -192,22 +192,14 @@ static int cannot_start_again(DWORD error)
            error == ERROR_SERVICE_MARKED_FOR_DELETE || error == ERROR_SERVICE_DEPENDENCY_DELETED;
 }
 
-static void free_service_node(ServiceNode *node);
-
-// Releases everything recorded under the node.
-static void release_dependents(ServiceNode *node)
+// Releases the node with everything recorded under it.
+static void free_service_node(ServiceNode *node)
 {
     while (node->dependents != NULL) {
         ServiceNode *child = node->dependents;
         node->dependents = child->next;
         free_service_node(child);
     }
-}
-
-// Releases the node with everything recorded under it.
-static void free_service_node(ServiceNode *node)
-{
-    release_dependents(node);
     free(node->name);
     free(node);
 }
@@ -290,8 +282,11 @@ int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
 
 void release_failed_dependents(void)
 {
-    if (dependents_failed)
-        release_dependents(spooler_service_list);
+    while (dependents_failed && spooler_root.dependents != NULL) {
+        ServiceNode *node = spooler_root.dependents;
+        spooler_root.dependents = node->next;
+        free_service_node(node);
+    }
     dependents_failed = 0;
 }
 
