@@ -45,6 +45,9 @@ typedef void (*StatusCallback)(const char *key);
     VALUE(int, nul_port_present, 0)                                        \
     VALUE(DWORD, scan_port_index, 0)                                       \
     VALUE(DWORD, last_error, 0)                                            \
+    /* The own number of the service that last ended in its start with */  \
+    /* ERROR_SERVICE_SPECIFIC_ERROR, else 0: for a log, not an error. */   \
+    VALUE(DWORD, service_exit_code, 0)                                     \
     VALUE(StatusCallback, status_callback, NULL)                           \
     /* A switch run without any window; the log it keeps, if any. */      \
     VALUE(int, quiet_run, 0)                                               \

@@ -73,7 +73,9 @@ static int add_print_processor(void)
         return 1;
     error = GetLastError();
     if (error == ERROR_DLL_NOT_FOUND) {
-        // The connector's client, whose library the processor needs, is missing.
+        // The connector's client, whose library the processor needs, is
+        // missing; the step's question still names the error.
+        capture_last_error();
         format_catalog_text(message_text, sizeof message_text,
                             lookup_text(KEY_INSTALL_CLIENT_FIRST, KEY_INSTALL_CLIENT_FIRST), NULL);
         DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
@@ -132,7 +134,7 @@ int install_driver_step(void)
     }
     printer = add_printer(TELEX_DRIVER_NAME, NUL_PORT_NAME, TELEX_DRIVER_NAME);
     if (printer == NULL) {
-        show_system_error(GetLastError());
+        show_system_error(capture_last_error());
         return 0;
     }
     adjust_printer(printer);

@@ -190,7 +190,7 @@ int install_inf(void)
         goto done;
     }
     if (!find_program_dir()) {
-        show_system_error(GetLastError());
+        show_system_error(capture_last_error());
         goto done;
     }
     format_text(platform_source_dir, sizeof platform_source_dir, "%s\\%s", program_dir,

@@ -60,8 +60,11 @@ static int install_steps(int *spooler_stopped)
     if (!is_windows_95_family()) {
         outcome = run_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
                            TITLE_INSTALL);
-        if (step_failed(outcome))
+        // The user gave up on what did not start: the finish leaves it be.
+        if (step_failed(outcome)) {
+            release_failed_dependents();
             result = 0;
+        }
         if (outcome == STEP_ABORTED)
             return 0;
         *spooler_stopped = 0;

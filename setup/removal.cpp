@@ -122,28 +122,44 @@ static int delete_print_processor(void)
     return result;
 }
 
-// A directory that could not be read is left empty, and no path to delete
-// is composed from it. 0, with the first such failure's error captured.
-static int unread_directory(char *directory, int read_so_far)
+// The removal's own copy of each directory, by place.
+typedef char RemovalDirectories[IN_DRIVER_DIR + 1][REMOVAL_DIRECTORY_SIZE];
+
+static int query_directory(RemovalPlace place, char *buffer)
 {
-    if (read_so_far)
-        capture_last_error();
-    directory[0] = '\0';
-    return 0;
+    if (place == IN_SYSTEM_DIR)
+        return GetSystemDirectoryA(buffer, REMOVAL_DIRECTORY_SIZE) != 0;
+    return read_spooler_directory(place == IN_PRINT_PROCESSOR_DIR ? PRINT_PROCESSOR_DIRECTORY
+                                                                  : PRINTER_DRIVER_DIRECTORY,
+                                  environment_name, buffer, REMOVAL_DIRECTORY_SIZE);
 }
 
-static int read_directories(void)
+static char *state_directory(RemovalPlace place)
+{
+    if (place == IN_SYSTEM_DIR)
+        return system_dir;
+    return place == IN_PRINT_PROCESSOR_DIR ? print_processor_dir : driver_dir;
+}
+
+// Each directory read goes to the setup state too. One that could not be
+// read stays empty here, and no path to delete is composed from it; the
+// state keeps what the scan read, which the installation's later steps
+// install into. 0, with the first such failure's error captured.
+static int read_directories(RemovalDirectories directories)
 {
     int read = 1;
 
-    if (GetSystemDirectoryA(system_dir, REMOVAL_DIRECTORY_SIZE) == 0)
-        read = unread_directory(system_dir, read);
-    if (!read_spooler_directory(PRINT_PROCESSOR_DIRECTORY, environment_name, print_processor_dir,
-                                REMOVAL_DIRECTORY_SIZE))
-        read = unread_directory(print_processor_dir, read);
-    if (!read_spooler_directory(PRINTER_DRIVER_DIRECTORY, environment_name, driver_dir,
-                                REMOVAL_DIRECTORY_SIZE))
-        read = unread_directory(driver_dir, read);
+    for (int place = IN_SYSTEM_DIR; place <= IN_DRIVER_DIR; place++) {
+        char *directory = directories[place];
+        if (query_directory((RemovalPlace)place, directory)) {
+            format_text(state_directory((RemovalPlace)place), DIRECTORY_SIZE, "%s", directory);
+            continue;
+        }
+        if (read)
+            capture_last_error();
+        directory[0] = '\0';
+        read = 0;
+    }
     return read;
 }
 
@@ -161,23 +177,16 @@ static void delete_in(const char *directory, const char *name, const char *exten
     delete_file(path);
 }
 
-static const char *directory_of(RemovalPlace place)
-{
-    if (place == IN_SYSTEM_DIR)
-        return system_dir;
-    return place == IN_PRINT_PROCESSOR_DIR ? print_processor_dir : driver_dir;
-}
-
-static void delete_product_files(int bitmap_driver_found)
+static void delete_product_files(RemovalDirectories directories, int bitmap_driver_found)
 {
     // The earlier bitmap driver's package: only its own two files.
     if (bitmap_driver_found) {
-        delete_in(driver_dir, "ravelopd", driver_extension);
-        delete_in(driver_dir, "ravtlx95", driver_extension);
+        delete_in(directories[IN_DRIVER_DIR], "ravelopd", driver_extension);
+        delete_in(directories[IN_DRIVER_DIR], "ravtlx95", driver_extension);
         return;
     }
     for (const RemovedFile *file = platform_branch->removed_files; file->name != NULL; file++)
-        delete_in(directory_of(file->place), file->name, NULL);
+        delete_in(directories[file->place], file->name, NULL);
 }
 
 // The files and the uninstall entry go while the spooler is stopped, which
@@ -186,7 +195,8 @@ static void delete_product_files(int bitmap_driver_found)
 // can be run again: 0 then, with the error captured.
 static int remove_entry_and_files(int family_nt, int bitmap_driver_found)
 {
-    int read = read_directories();
+    RemovalDirectories directories;
+    int read = read_directories(directories);
     DWORD read_error = last_error;
 
     if (family_nt) {
@@ -196,7 +206,7 @@ static int remove_entry_and_files(int family_nt, int bitmap_driver_found)
     }
     if (read)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    delete_product_files(bitmap_driver_found);
+    delete_product_files(directories, bitmap_driver_found);
     if (!read)
         last_error = read_error;
     return read;

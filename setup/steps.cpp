@@ -47,8 +47,10 @@ int restart_spooler(int install, int *answer)
         if (start_spooler())
             return 1;
         *answer = ask_on_error(KEY_SETUP_CANT_START_SPOOLER, install);
-        if (*answer != IDRETRY)
+        if (*answer != IDRETRY) {
+            release_failed_dependents();
             return 0;
+        }
     }
 }
 

@@ -22,7 +22,7 @@ void take_answer_for_step(int answer);
 
 // Starts the spooler again (NT family), asking Abort/Retry/Ignore while it
 // fails: 1 once it runs, 0 when the user gave up (error captured, the last
-// answer in *answer).
+// answer in *answer, the dependents it could not start released).
 int restart_spooler(int install, int *answer);
 
 // The closing text of an installation (install 1) or a removal (0) into

@@ -71,13 +71,15 @@ static int fail_with(DWORD error)
     return 0;
 }
 
-// Why a service that was started is stopped again: its own exit code, or
-// its service-specific one when it reports that instead.
+// Why a service that was started is stopped again: its exit code. A
+// service's own number is no Windows error (read as one, 5 would say
+// "Access is denied."): ERROR_SERVICE_SPECIFIC_ERROR, whose text says what
+// happened, stays the error, and the number is kept for a log.
 static DWORD start_failure_error(const SERVICE_STATUS *status)
 {
-    if (status->dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR &&
-        status->dwServiceSpecificExitCode != 0)
-        return status->dwServiceSpecificExitCode;
+    service_exit_code = status->dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR
+                            ? status->dwServiceSpecificExitCode
+                            : 0;
     if (status->dwWin32ExitCode != NO_ERROR)
         return status->dwWin32ExitCode;
     return ERROR_SERVICE_NOT_ACTIVE;
@@ -237,11 +239,13 @@ static int start_dependent(SC_HANDLE manager, ServiceNode *node, int *gone)
 // was recorded under it. Every one is tried: one that fails does not keep
 // the others stopped. A dependent is released from the record once it runs
 // again, or when it never can; one that failed otherwise stays recorded
-// for the next start. The error captured is the first failure's.
+// for the next start. The error captured is the first failure's, with its
+// service's exit code.
 static int start_recorded(SC_HANDLE manager, ServiceNode **link)
 {
     ServiceNode *node = *link;
     DWORD first_error;
+    DWORD first_exit_code;
     int others;
     int started;
     int gone;
@@ -250,22 +254,40 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
         return 1;
     others = start_recorded(manager, &node->next);
     first_error = last_error;
+    first_exit_code = service_exit_code;
     started = start_dependent(manager, node, &gone);
     if (started || gone) {
         *link = node->next;
         free_service_node(node);
     }
-    if (!others)
+    if (!others) {
+        service_exit_code = first_exit_code;
         fail_with(first_error);
+    }
     return others && started;
 }
+
+// Set when the last start ran the spooler but not every recorded
+// dependent: what the record holds then failed in that start.
+static int dependents_failed;
 
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
 {
     if (!start_and_wait(service))
         return 0;
     // Then the services that need this one, as soon as it runs.
-    return start_recorded(manager, &node->dependents);
+    dependents_failed = !start_recorded(manager, &node->dependents);
+    return !dependents_failed;
+}
+
+void release_failed_dependents(void)
+{
+    while (dependents_failed && spooler_root.dependents != NULL) {
+        ServiceNode *node = spooler_root.dependents;
+        spooler_root.dependents = node->next;
+        free_service_node(node);
+    }
+    dependents_failed = 0;
 }
 
 // Opens the service manager and the spooler service; 0 with the error
@@ -318,6 +340,7 @@ int start_spooler(void)
     SC_HANDLE service;
     int result = 0;
 
+    dependents_failed = 0;
     if (is_windows_95_family())
         return 1;
     if (!open_spooler(&manager, &service))

@@ -30,11 +30,18 @@ int stop_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
 // Starts the service and then what node recorded under it, each service
 // right after the one it needs; every recorded service is tried. What runs
 // again is released from the record, and so is what never can (gone or
-// disabled); what failed otherwise stays recorded for the next start. A
-// service that stops again during its start fails it with the service's
-// own error. Non-zero on success; 0 with the first failure's error
-// captured.
+// disabled); what failed otherwise stays recorded for a Retry. A service
+// that stops again during its start fails it with its exit code (its own
+// number, for ERROR_SERVICE_SPECIFIC_ERROR, into service_exit_code).
+// Non-zero on success; 0 with the first failure's error captured.
 int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
+
+// For when the user gave up on a failed start_spooler (Abort or Ignore; a
+// Retry starts again instead): the dependents that start could not bring
+// back are released from the record, so that no later start of the run
+// fails on them again. After a start that failed at the spooler itself the
+// record stays whole.
+void release_failed_dependents(void);
 
 // Closes the current user's print window, if there is one.
 void close_print_window(void);

@@ -327,6 +327,9 @@ TEST_F(Installation, WithoutSetupExeNoUninstallerIsPlacedAndTheStepAsks)
 
     EXPECT_FALSE(winsim::file_present(system("rmzantr.exe")));
     EXPECT_FALSE(winsim::file_present(system("zantrel.apd")));
+    // Nor is the fax server started or set to start with Windows.
+    EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value());
+    EXPECT_TRUE(winsim::started_processes().empty());
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("The files could not be installed.\r\n" + system_text(ERROR_FILE_NOT_FOUND), boxes[0]);
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
@@ -344,13 +347,17 @@ TEST_F(Installation, AMissingClientLibraryIsExplainedAndFailsTheDriverStep)
     expect_progress();
     std::string explanation;
     expect_result(&explanation);
-    winsim::expect_message_box([](const winsim::MessageBoxSeen &) { return IDABORT; });
+    std::vector<std::string> boxes;
+    one_box(IDABORT, &boxes)();
     std::string result_text;
     expect_result(&result_text);
     expect_reboot();
 
     EXPECT_EQ(0, run_setup());
 
+    EXPECT_EQ(std::vector<std::string>{"The printer drivers could not be installed.\r\n" +
+                                       system_text(ERROR_DLL_NOT_FOUND)},
+              boxes);
     EXPECT_EQ(0u, explanation.find("The print processor needs a library of the MAPI connector client"))
         << explanation;
     EXPECT_TRUE(winsim::printers().empty());
@@ -413,7 +420,8 @@ TEST_F(Installation, ARefusedTelexPrinterFailsTheDriverStep)
 
     EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), printer_error);
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find("The printer drivers could not be installed.\r\n")) << boxes[0];
+    EXPECT_EQ("The printer drivers could not be installed.\r\n" + system_text(ERROR_ACCESS_DENIED),
+              boxes[0]);
     EXPECT_EQ(0u, result_text.find("The installation could not be completed."));
     ASSERT_EQ(1u, winsim::printers().size());
     EXPECT_EQ("Ravelo Printer Driver", winsim::printers()[0].name);
@@ -609,11 +617,18 @@ TEST_F(Installation, ADestinationTheSetupApiCannotTakeFailsTheFilesStep)
 TEST_F(Installation, AFullDiskWhileTheInfOrTheMessageFileIsWrittenFailsTheFilesStep)
 {
     // The INF is the first file the installation writes, the message file
-    // the second; each reaches the disk when it is closed.
-    for (int write : {1, 2}) {
+    // the second; each reaches the disk when it is closed, or when a line
+    // fills the stream's buffer (the write of that fputs).
+    const struct {
+        const char *function;
+        int nth;
+        int write;
+    } faults[] = {{"WriteFile", 1, 1}, {"WriteFile", 2, 2}, {"fputs", 1, 1}};
+    for (const auto &fault : faults) {
+        int write = fault.write;
         boot_version(winsim::windows_xp);
         reset_setup_state();
-        winsim::fail_call("WriteFile", write, ERROR_DISK_FULL);
+        winsim::fail_call(fault.function, fault.nth, ERROR_DISK_FULL);
         std::vector<std::string> boxes;
         std::string result_text;
 
@@ -730,4 +745,60 @@ TEST_F(Installation, TheCheckTellsAWholeAPartlyAndAMissingPackageApartAndNamesWh
     // Without the scan's description there is nothing to compare with.
     reset_setup_state();
     EXPECT_EQ(EXIT_PLATFORM_UNSUPPORTED, check_installation());
+}
+
+// A failure of the old installation's removal is asked about until the
+// user gives up on it, and takes nothing from the later steps.
+TEST_F(Installation, AFailureOfTheOldRemovalIsAskedAboutUntilIgnoredAndTheInstallationGoesOn)
+{
+    const std::string not_removed = "The earlier installation could not be removed.\r\n" +
+                                    system_text(ERROR_ACCESS_DENIED);
+    const std::string not_started = "The print spooler could not be started.\r\n";
+    const struct {
+        const char *refused; // a directory query of the removal, or none: "Fax"
+                             // was disabled while it ran, and "Modem" needs it
+        std::vector<int> answers;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"GetSystemDirectoryA", {IDIGNORE}, {not_removed}},
+        {"GetPrintProcessorDirectoryA", {IDIGNORE}, {not_removed}},
+        {"GetPrinterDriverDirectoryA", {IDIGNORE}, {not_removed}},
+        {nullptr, {IDIGNORE}, {not_started + system_text(ERROR_SERVICE_DISABLED)}},
+        {nullptr, {IDRETRY, IDIGNORE}, {not_started + system_text(ERROR_SERVICE_DISABLED),
+                                        not_started + system_text(ERROR_SERVICE_DEPENDENCY_FAIL)}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.refused != nullptr ? c.refused : "Modem") + ", " +
+                     std::to_string(c.answers.size()) + " answers");
+        int nth = 0;
+        if (c.refused != nullptr) {
+            // A run without the fault tells which call is the removal's.
+            boot_version(winsim::windows_xp);
+            reset_setup_state();
+            arrange_installed_product("eng");
+            ASSERT_EQ(1, install(nullptr));
+            nth = first_call_after_status(c.refused, "Removing the earlier printer drivers...", 1);
+        }
+        boot_version(winsim::windows_xp);
+        reset_setup_state();
+        arrange_installed_product("eng");
+        if (c.refused != nullptr) {
+            winsim::fail_call(c.refused, nth, ERROR_ACCESS_DENIED);
+        } else {
+            winsim::add_service({"Fax", {"Spooler"}, true, 0, 0, true});
+            winsim::add_service({"Modem", {"Fax"}});
+        }
+        std::vector<std::string> boxes;
+
+        EXPECT_EQ(0, install(nullptr, [&] {
+            for (int answer : c.answers)
+                one_box(answer, &boxes)();
+        }));
+
+        EXPECT_EQ(c.boxes, boxes);
+        EXPECT_TRUE(winsim::script_failures().empty());
+        EXPECT_EQ(1, winsim::call_count("SetupInstallFromInfSectionA"));
+        EXPECT_EQ(2u, winsim::printers().size());
+        EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    }
 }

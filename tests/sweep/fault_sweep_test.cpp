@@ -135,6 +135,7 @@ const std::map<std::string, const char *> &calls_not_swept()
         {"GetCurrentDirectoryA", "fails only for a buffer too small, and returns the size then"},
         {"GetTempPathA", "fails only for a buffer too small, and returns the size then"},
         {"GetProfileStringA", "returns the default instead of failing"},
+        {"fputs", "fails only when a full buffer cannot be written: swept as WriteFile"},
         {"IsWindow", "a query, not an operation: FALSE means no such window"},
         // Closing and releasing what the program holds fails only for a
         // handle that is not open, which the program never passes.

@@ -473,11 +473,14 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
 
     // The services it stopped run again, unless the user gave up on a
     // failed start: the box given up on names the start's error (the start
-    // step's own box, or the removal's when its restart failed).
+    // step's own box, or the removal's when its restart failed); for a
+    // service that ended in its start, ERROR_SERVICE_SPECIFIC_ERROR.
     if (!family_95()) {
         static const std::set<std::string> start_calls = {"OpenSCManagerA", "OpenServiceA",
                                                           "StartServiceA", "QueryServiceStatus"};
-        std::string error_text = fault.function.empty() ? "" : system_text(fault.error);
+        DWORD shown = fault.kind == FaultKind::service_ends ? ERROR_SERVICE_SPECIFIC_ERROR
+                                                             : fault.error;
+        std::string error_text = fault.function.empty() ? "" : system_text(shown);
         bool start_given_up = false;
         for (const BoxAnswered &box : answered) {
             if (box.button != IDRETRY && !error_text.empty() &&

@@ -324,6 +324,10 @@ TEST_F(SpoolerService, EveryRecordedDependentIsTriedAndOnlyOneThatMayComeBackSta
     modem_disabled.disabled = true;
     const Case cases[] = {
         {"start of Fax refused once", fax, modem, "StartServiceA", 2, ERROR_ACCESS_DENIED, {"Fax"}},
+        {"Fax marked for deletion since", fax, modem, "StartServiceA", 2,
+         ERROR_SERVICE_MARKED_FOR_DELETE, {}},
+        {"a service Fax needs deleted since", fax, modem, "StartServiceA", 2,
+         ERROR_SERVICE_DEPENDENCY_DELETED, {}},
         {"Fax disabled", fax_disabled, modem, nullptr, 0, ERROR_SERVICE_DISABLED, {}},
         {"Fax deleted", fax_deleted, modem, nullptr, 0, ERROR_SERVICE_DOES_NOT_EXIST, {}},
         {"both gone: the first failure is told", fax_deleted, modem_disabled, nullptr, 0,
@@ -353,7 +357,9 @@ TEST_F(SpoolerService, EveryRecordedDependentIsTriedAndOnlyOneThatMayComeBackSta
         // about what never will.
         EXPECT_EQ(1, start_spooler()) << c.name;
         EXPECT_EQ(nullptr, spooler_service_list->dependents) << c.name;
-        DWORD fax_state = c.fax.disabled ? SERVICE_STOPPED : c.fax.marked_for_deletion ? 0 : SERVICE_RUNNING;
+        DWORD fax_state = c.fax.marked_for_deletion ? 0
+                          : c.still_recorded.empty() ? SERVICE_STOPPED
+                                                     : SERVICE_RUNNING;
         EXPECT_EQ(fax_state, winsim::service_state("Fax")) << c.name;
         EXPECT_EQ(0, winsim::open_service_handle_count());
     }
@@ -361,13 +367,19 @@ TEST_F(SpoolerService, EveryRecordedDependentIsTriedAndOnlyOneThatMayComeBackSta
 
 TEST_F(SpoolerService, AServiceThatEndsInItsStartFailsTheStartAtOnceWithItsOwnError)
 {
+    // A service's own number is kept apart: read as a Windows error, 5
+    // would tell "Access is denied.".
     struct {
         DWORD win32_exit_code;
         DWORD specific_exit_code;
         DWORD reported;
+        DWORD kept_exit_code;
     } cases[] = {
-        {ERROR_FILE_NOT_FOUND, 0, ERROR_FILE_NOT_FOUND},
-        {ERROR_SERVICE_SPECIFIC_ERROR, 42, 42},
+        {ERROR_FILE_NOT_FOUND, 0, ERROR_FILE_NOT_FOUND, 0},
+        {ERROR_SERVICE_SPECIFIC_ERROR, ERROR_ACCESS_DENIED, ERROR_SERVICE_SPECIFIC_ERROR,
+         ERROR_ACCESS_DENIED},
+        {ERROR_SERVICE_SPECIFIC_ERROR, 0, ERROR_SERVICE_SPECIFIC_ERROR, 0},
+        {NO_ERROR, 0, ERROR_SERVICE_NOT_ACTIVE, 0},
     };
     for (const auto &c : cases) {
         boot(winsim::MachineSetup());
@@ -379,11 +391,12 @@ TEST_F(SpoolerService, AServiceThatEndsInItsStartFailsTheStartAtOnceWithItsOwnEr
         // The start of the spooler, then the one of "Fax".
         winsim::fail_service_start(2, c.win32_exit_code, c.specific_exit_code);
         unsigned long long started = winsim::now_ms();
-        last_error = 0xdeadbeef;
+        last_error = service_exit_code = 0xdeadbeef;
 
         EXPECT_EQ(0, start_spooler());
 
         EXPECT_EQ(c.reported, last_error);
+        EXPECT_EQ(c.kept_exit_code, service_exit_code) << c.reported;
         // Polled through START_PENDING until it was back to STOPPED, not
         // for the whole minute.
         EXPECT_EQ(3000u, winsim::now_ms() - started) << c.reported;

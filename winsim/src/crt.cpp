@@ -213,6 +213,18 @@ extern "C" int _unlink(const char *filename)
     return call.done(0);
 }
 
+// A write that fputs makes fails as stream_write's does: EOF, errno and the
+// last error set from the error, nothing of the text written.
+extern "C" int winsim_fputs(const char *text, FILE *stream)
+{
+    Call call("fputs", describe("%s", quoted(text).c_str()));
+    if (call.faulted()) {
+        errno = errno_for(call.fault_error());
+        return call.fail_injected(EOF);
+    }
+    return call.done(std::fputs(text, stream));
+}
+
 // msvcrt's: a text of count bytes or more is cut to count bytes with no
 // terminator, and the answer is then -1 (count itself when it fits exactly).
 extern "C" int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments)

@@ -17,6 +17,12 @@ extern "C" {
  * the Windows C runtime sets them. */
 FILE *winsim_fopen(const char *filename, const char *mode);
 
+/* fputs of the Windows C runtime: the text goes into the stream's buffer,
+ * and fputs fails when a buffer it filled cannot be written. A test fails
+ * it (as the function "fputs") to fail that write, before the buffer that
+ * msvcrt gives a stream would be full. */
+int winsim_fputs(const char *text, FILE *stream);
+
 /* _vsnprintf of the Windows C runtime: a text that does not fit is cut to
  * count bytes and left unterminated; -1 then, else the length. */
 int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments);
