@@ -46,9 +46,11 @@ typedef void (*StatusCallback)(const char *key);
     VALUE(DWORD, scan_port_index, 0)                                       \
     VALUE(DWORD, last_error, 0)                                            \
     VALUE(StatusCallback, status_callback, NULL)                           \
-    /* A switch run without any window; the log it keeps, if any. */      \
+    /* A switch run without any window; the log it keeps, if any; the     \
+       Retry answers a quiet run gave to the spooler's start. */           \
     VALUE(int, quiet_run, 0)                                               \
     BUFFER(log_path, LOG_PATH_SIZE, "")                                    \
+    VALUE(int, spooler_retries, 0)                                         \
     /* Text buffers. */                                                    \
     BUFFER(message_text, MESSAGE_TEXT_SIZE, "")                            \
     BUFFER(window_title, WINDOW_TITLE_SIZE, "")                            \

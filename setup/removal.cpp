@@ -269,5 +269,5 @@ void removal_worker(void *)
     }
     compose_result_text(TITLE_REMOVE, success);
     show_status(message_text);
-    EndDialog(progress_dialog, success);
+    end_progress(success);
 }

@@ -39,6 +39,7 @@ std::string setup_state_text()
     add("status_callback", pointer((const void *)status_callback));
     add("quiet_run", std::to_string(quiet_run));
     add("log_path", quoted(log_path));
+    add("spooler_retries", std::to_string(spooler_retries));
     add("platform_branch", pointer(platform_branch));
     const std::pair<const char *, const char *> buffers[] = {
         {"message_text", message_text},       {"window_title", window_title},
