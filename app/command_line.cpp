@@ -167,7 +167,7 @@ static int wrong(CommandLine *line, const char *word, const char *rest)
     int fits;
 
     format_text(line->wrong_word, sizeof line->wrong_word, "%s", word);
-    for (; rest != NULL; rest = next_word(rest, other, &fits)) {
+    while (rest != NULL && (rest = next_word(rest, other, &fits)) != NULL) {
         if (same_letters(other, "/Q"))
             line->quiet = 1;
     }

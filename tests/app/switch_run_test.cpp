@@ -1,0 +1,219 @@
+// Runs with switches: the command lines taken and refused, quiet runs that
+// leave the machine an interactive run leaves, their log and exit codes.
+#include "support/scenario.h"
+
+#include "app/command_line.h"
+#include "app/entry_point.h"
+#include "resources/resource.h"
+
+#include <sstream>
+
+namespace {
+
+// What the parser made of a line, in one comparable text.
+std::string read_as(const char *text, int uninstaller)
+{
+    CommandLine line;
+    if (!read_command_line(text, uninstaller, &line))
+        return std::string("wrong ") + line.wrong_word + (line.quiet ? " q" : "");
+    if (!line.switched)
+        return "normal";
+    static const char *const ACTIONS[] = {"choice", "install", "remove", "check", "help"};
+    std::string mode = ACTIONS[line.action];
+    mode += std::string(line.quiet ? " q" : "") + (line.no_restart ? " norestart" : "");
+    if (line.log)
+        mode += std::string(" log=") + line.log_path;
+    if (line.language != nullptr)
+        mode += std::string(" lang=") + line.language;
+    return mode;
+}
+
+std::vector<std::string> log_lines(const std::string &path)
+{
+    std::istringstream text(winsim::file_bytes(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) {
+        EXPECT_EQ('\r', line.back());
+        lines.push_back(line.substr(24, line.size() - 25)); // after "2026-01-15 08:00:00.000 "
+    }
+    return lines;
+}
+
+std::vector<std::string> starting(const std::vector<std::string> &lines, const std::string &head)
+{
+    std::vector<std::string> found;
+    for (const std::string &line : lines) {
+        if (line.compare(0, head.size(), head) == 0)
+            found.push_back(line);
+    }
+    return found;
+}
+
+const char LOG[] = "C:\\setup.log";
+const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
+
+struct MachineState {
+    std::map<std::string, std::string> files;
+    std::string registry;
+    std::string spooler;
+};
+
+MachineState capture()
+{
+    MachineState state{file_snapshot(), winsim::registry_snapshot(), ""};
+    state.files.erase(LOG);
+    std::string environment = winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS
+                                  ? "Windows 4.0"
+                                  : "Windows NT x86";
+    for (const std::string &processor : winsim::print_processors(environment))
+        state.spooler += "processor " + processor + "\n";
+    for (const winsim::DriverSetup &driver : winsim::printer_drivers(environment))
+        state.spooler += "driver " + driver.name + " " + driver.driver_path + "\n";
+    for (const winsim::PrinterSetup &printer : winsim::printers())
+        state.spooler += "printer " + printer.name + " " + printer.port + "\n";
+    for (const std::string &port : winsim::ports())
+        state.spooler += "port " + port + "\n";
+    return state;
+}
+
+// No dialog, box, restart prompt or window call, and no visible console.
+// (The package's fax server, which the installation starts, shows its own
+// window in every run.)
+void expect_no_window()
+{
+    for (const char *call : {"DialogBoxParamA", "MessageBoxA", "SetupPromptReboot", "EndDialog",
+                             "SetDlgItemTextA", "SetWindowTextA"})
+        EXPECT_EQ(0, winsim::call_count(call)) << call;
+    for (const winsim::ProcessStart &started : winsim::started_processes()) {
+        if (started.application.find("cmd.exe") != std::string::npos) {
+            EXPECT_EQ(SW_HIDE, started.show_window) << started.command_line;
+        }
+    }
+    EXPECT_TRUE(winsim::script_failures().empty());
+}
+
+class SwitchRun : public MachineTest {
+  protected:
+    void boot_with_distribution(const winsim::Version &version)
+    {
+        boot(winsim::setup_for(version));
+        reset_setup_state();
+        put_distribution();
+    }
+
+    void boot_as_uninstaller(const winsim::Version &version)
+    {
+        winsim::MachineSetup setup = winsim::setup_for(version);
+        setup.module_file_name = setup.system_dir + "\\rmzantr.exe";
+        boot(setup);
+        reset_setup_state();
+        arrange_installed_product("eng");
+    }
+};
+
+} // namespace
+
+TEST(CommandLine, EachLineIsReadWholeOrRefusedNamingTheWrongWord)
+{
+    const struct {
+        const char *text;
+        int uninstaller;
+        const char *read;
+    } lines[] = {
+        {"", 0, "normal"},
+        {"  setup.ini /Q", 0, "normal"},
+        {"/install", 0, "install"},
+        {"/Remove /q /NoRestart", 0, "remove q norestart"},
+        {"/CHECK /LOG", 0, "check log="},
+        {"/LOG=\"C:\\my logs\\a.log\" /LANG=FRE", 0, "choice log=C:\\my logs\\a.log lang=fre"},
+        {"\"/LOG=C:\\a b.log\"", 0, "choice log=C:\\a b.log"},
+        {"/? /Q", 0, "help q"},
+        {"/HELP", 1, "help"},
+        {"/Q /LOG", 1, "choice q log="},
+        {"/Q", 0, "wrong /Q q"},
+        {"/INSTALL /REMOVE", 0, "wrong /REMOVE"},
+        {"/? /HELP", 0, "wrong /HELP"},
+        {"/INSTALL /INSTALL", 0, "wrong /INSTALL"},
+        {"/LOG /LOG=x", 0, "wrong /LOG=x"},
+        {"/INSTALL /LANG=ita /Q", 0, "wrong /LANG=ita q"},
+        {"/INSTALL /LANG", 0, "wrong /LANG"},
+        {"/INSTALL /LANG=", 0, "wrong /LANG="},
+        {"/INSTALL /LOG=", 0, "wrong /LOG="},
+        {"/INSTALL /Q=1", 0, "wrong /Q=1"},
+        {"/INSTALL setup.log", 0, "wrong setup.log"},
+        {"/INSTALL /SILENT", 0, "wrong /SILENT"},
+        {"/LOG=\"C:\\open", 0, "wrong /LOG=C:\\open"},
+        {"/INSTALL", 1, "wrong /INSTALL"},
+        {"/LANG=eng", 1, "wrong /LANG=eng"},
+    };
+    for (const auto &line : lines)
+        EXPECT_EQ(line.read, read_as(line.text, line.uninstaller)) << line.text;
+    std::string too_long = "/LOG=" + std::string(LOG_PATH_SIZE, 'x');
+    EXPECT_EQ(0u, read_as(too_long.c_str(), 0).find("wrong /LOG=xxx"));
+}
+
+TEST_F(SwitchRun, AWrongCommandLineChangesNothingAndBoxesTheWordUnlessQuiet)
+{
+    put_distribution();
+    MachineState before = capture();
+    std::string box;
+    winsim::expect_message_box([&box](const winsim::MessageBoxSeen &seen) {
+        box = seen.text;
+        return IDOK;
+    });
+
+    EXPECT_EQ(1639, winsim::run_program(WinMain, "/INSTALL /BOGUS /LOG=C:\\setup.log"));
+    EXPECT_EQ(0u, box.find("Unknown or wrong: /BOGUS\r\n")) << box;
+    EXPECT_EQ(1639, winsim::run_program(WinMain, "/BOGUS /Q"));
+
+    EXPECT_EQ(1, winsim::call_count("MessageBoxA"));
+    EXPECT_EQ(0, winsim::call_count("CreateMutexA"));
+    EXPECT_FALSE(winsim::file_present(LOG));
+    MachineState after = capture();
+    EXPECT_EQ(before.files, after.files);
+    EXPECT_EQ(before.registry, after.registry);
+}
+
+TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
+{
+    const struct {
+        const winsim::Version &version;
+        std::vector<std::string> steps;
+    } branches[] = {
+        {winsim::windows_98, {"SetupInit", "SetupRemoveOld", "SetupInstallFiles", "SetupInstallDriver"}},
+        {winsim::windows_nt_351, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
+                                  "SetupStartSpooler", "SetupInstallDriver"}},
+        {winsim::windows_nt_40, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
+                                 "SetupStartSpooler", "SetupInstallDriver"}},
+        {winsim::windows_xp, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
+                              "SetupStartSpooler", "SetupInstallDriver"}},
+    };
+    for (const auto &branch : branches) {
+        boot_with_distribution(branch.version);
+        EXPECT_EQ(1, run_normal(IDC_INSTALL, nullptr));
+        MachineState interactive = capture();
+        boot_with_distribution(branch.version);
+
+        EXPECT_EQ(3010, winsim::run_program(WinMain, "/Q /INSTALL /LANG=eng /LOG=C:\\setup.log"));
+
+        MachineState quiet = capture();
+        EXPECT_EQ(interactive.files, quiet.files) << branch.version.name;
+        EXPECT_EQ(interactive.registry, quiet.registry) << branch.version.name;
+        EXPECT_EQ(interactive.spooler, quiet.spooler) << branch.version.name;
+        expect_no_window();
+        std::vector<std::string> log = log_lines(LOG);
+        std::vector<std::string> steps;
+        for (const std::string &step : branch.steps)
+            steps.push_back("step " + step + " succeeded");
+        EXPECT_EQ(steps, starting(log, "step ")) << branch.version.name;
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ("start setup 6.0.2.9, command line \"/Q /INSTALL /LANG=eng /LOG=C:\\setup.log\", "
+                  "program folder D:\\, current folder D:\\, user Administrator",
+                  log.front());
+        EXPECT_EQ("result " + std::string(branch.version.platform_id == VER_PLATFORM_WIN32_WINDOWS
+                                              ? "SetupOk95"
+                                              : "SetupOk"),
+                  log[log.size() - 2]);
+        EXPECT_EQ("exit code 3010", log.back());
+    }
+}
