@@ -36,10 +36,14 @@ void log_event(const char *format, ...)
     length = format_text_v(line, sizeof line, format, arguments);
     va_end(arguments);
     // One event, one line: the system's texts end in a line break, and a
-    // result text may hold several.
-    for (size_t i = 0; i < length; i++) {
-        if (line[i] == '\r' || line[i] == '\n')
-            line[i] = ' ';
+    // result text may hold several; each run of them becomes one blank.
+    for (size_t i = 0, kept = 0; i <= length; i++) {
+        int line_break = line[i] == '\r' || line[i] == '\n';
+        if (line_break && kept > 0 && line[kept - 1] == ' ')
+            continue;
+        line[kept++] = line_break ? ' ' : line[i];
+        if (line[i] == '\0')
+            length = kept - 1;
     }
     while (length > 0 && line[length - 1] == ' ')
         line[--length] = '\0';

@@ -83,8 +83,8 @@ int ask_on_error(const char *key, int install)
         answer = MessageBoxA(progress_dialog, text, window_title,
                              MB_ABORTRETRYIGNORE | MB_ICONERROR | MB_SETFOREGROUND);
     }
-    log_event("question %s, error %lu: %s; answer %s", key, (unsigned long)last_error,
-              system_text != NULL ? system_text : fallback, answer_name(answer));
+    log_event("question %s, answer %s, error %lu: %s", key, answer_name(answer),
+              (unsigned long)last_error, system_text != NULL ? system_text : fallback);
     if (system_text != NULL)
         LocalFree(system_text);
     return answer;

@@ -217,3 +217,93 @@ TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
         EXPECT_EQ("exit code 3010", log.back());
     }
 }
+
+TEST_F(SwitchRun, AQuietInstallTriesASpoolerThatNeverStartsThreeTimesThenFails)
+{
+    boot_with_distribution(winsim::windows_xp);
+    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_DISABLED, true);
+
+    EXPECT_EQ(1603, winsim::run_program(WinMain, "/INSTALL /Q /LOG=C:\\setup.log"));
+
+    EXPECT_EQ(3, winsim::call_count("StartServiceA"));
+    expect_no_window();
+    std::string error = ", error 1058: " + system_text(1058);
+    error.erase(error.find_last_not_of("\r\n") + 1);
+    std::vector<std::string> log = log_lines(LOG);
+    EXPECT_EQ((std::vector<std::string>{"question SetupCantStartSpooler, answer Retry" + error,
+                                        "question SetupCantStartSpooler, answer Retry" + error,
+                                        "question SetupCantStartSpooler, answer Abort" + error}),
+              starting(log, "question "));
+    // The removal of what an earlier run left restarts the spooler first.
+    EXPECT_EQ("step SetupRemoveOld failed, aborted", starting(log, "step ").back());
+    EXPECT_EQ("result SetupFailed", log[log.size() - 2]);
+    EXPECT_EQ("exit code 1603", log.back());
+}
+
+TEST_F(SwitchRun, AQuietRemovalOnACleanMachineChangesNothing)
+{
+    put_distribution();
+    MachineState before = capture();
+
+    EXPECT_EQ(1605, winsim::run_program(WinMain, "/REMOVE /Q"));
+
+    EXPECT_EQ(0, winsim::call_count("OpenSCManagerA"));
+    EXPECT_TRUE(winsim::service_log().empty());
+    MachineState after = capture();
+    EXPECT_EQ(before.files, after.files);
+    EXPECT_EQ(before.registry, after.registry);
+    expect_no_window();
+}
+
+TEST_F(SwitchRun, TheQuietUninstallerDeletesItsCopyWithAHiddenInterpreterAndTellsARestart)
+{
+    boot_as_uninstaller(winsim::windows_xp);
+
+    EXPECT_EQ(3010, winsim::run_program(WinMain, "/Q /LOG=C:\\setup.log"));
+
+    expect_no_window();
+    EXPECT_TRUE(winsim::execs().empty());
+    ASSERT_EQ(1u, winsim::started_processes().size());
+    EXPECT_EQ("C:\\WINDOWS\\system32\\cmd.exe", winsim::started_processes()[0].application);
+    EXPECT_FALSE(winsim::file_present(system_file("rmzantr.exe")));
+    EXPECT_FALSE(winsim::file_present(system_file("zantrel.apd")));
+    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_EQ(0, winsim::open_kernel_handle_count());
+    std::vector<std::string> log = log_lines(LOG);
+    EXPECT_EQ((std::vector<std::string>{"deletion of the uninstaller copy started", "result RemoveOk",
+                                        "exit code 3010"}),
+              std::vector<std::string>(log.end() - 3, log.end()));
+}
+
+TEST_F(SwitchRun, AQuietUninstallerWhoseDriverStaysFailsAndKeepsEntryAndCopy)
+{
+    boot_as_uninstaller(winsim::windows_xp);
+    winsim::fail_call("DeletePrinterDriverExA", 1, ERROR_PRINTER_DRIVER_IN_USE, true);
+
+    EXPECT_EQ(1603, winsim::run_program(WinMain, "/Q /LOG=C:\\setup.log"));
+
+    expect_no_window();
+    EXPECT_TRUE(winsim::started_processes().empty());
+    EXPECT_TRUE(winsim::file_present(system_file("rmzantr.exe")));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    std::vector<std::string> log = log_lines(LOG);
+    ASSERT_EQ(1u, starting(log, "question ").size());
+    EXPECT_EQ(0u, starting(log, "question ")[0].find("question SetupCantRemoveOld, answer Abort, error 3001: "));
+    EXPECT_EQ("exit code 1603", log.back());
+}
+
+TEST_F(SwitchRun, ASecondRunWhileTheMutexIsHeldChangesNothing)
+{
+    put_distribution();
+    HANDLE other = CreateMutexA(nullptr, TRUE, "ZantrelSetupRun");
+    MachineState before = capture();
+
+    EXPECT_EQ(1618, winsim::run_program(WinMain, "/INSTALL /Q /LOG=C:\\setup.log"));
+
+    MachineState after = capture();
+    EXPECT_EQ(before.files, after.files);
+    EXPECT_EQ(before.registry, after.registry);
+    EXPECT_EQ("exit code 1618", log_lines(LOG).back());
+    CloseHandle(other);
+    EXPECT_EQ(0, winsim::open_kernel_handle_count());
+}
