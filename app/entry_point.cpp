@@ -1,5 +1,6 @@
 // The entry point: the normal run (language, choice, progress, result,
-// restart offer) and the uninstaller run (removal, then self-deletion).
+// restart offer) and the uninstaller run (removal, then self-deletion);
+// a command line with switches goes to the switch run.
 #include "app/entry_point.h"
 
 #include "app/command_line.h"
@@ -83,8 +84,9 @@ static int uninstall_entry_present(void)
 }
 
 // Starts the interpreter beside this process, so that the run can still
-// report its result: with no console window in a quiet run.
-// CREATE_NO_WINDOW would do that too, but the 95 family lacks it.
+// report its result: with no console window in a quiet run. The window is
+// hidden through STARTUPINFO, which every Win32 system reads; the creation
+// flag CREATE_NO_WINDOW was not found documented for the oldest of them.
 static void start_deletion_command(const char *interpreter, const char *command)
 {
     char command_line[MAX_PATH + DELETE_COMMAND_SIZE + 8];
