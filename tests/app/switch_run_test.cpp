@@ -94,9 +94,11 @@ void expect_no_window()
 
 class SwitchRun : public MachineTest {
   protected:
-    void boot_with_distribution(const winsim::Version &version)
+    void boot_with_distribution(const winsim::Version &version, const char *current_dir = "D:\\")
     {
-        boot(winsim::setup_for(version));
+        winsim::MachineSetup setup = winsim::setup_for(version);
+        setup.current_dir = current_dir;
+        boot(setup);
         reset_setup_state();
         put_distribution();
     }
@@ -192,7 +194,8 @@ TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
         boot_with_distribution(branch.version);
         EXPECT_EQ(1, run_normal(IDC_INSTALL, nullptr));
         MachineState interactive = capture();
-        boot_with_distribution(branch.version);
+        // As a logon script starts it.
+        boot_with_distribution(branch.version, "C:\\");
 
         EXPECT_EQ(3010, winsim::run_program(WinMain, "/Q /INSTALL /LANG=eng /LOG=C:\\setup.log"));
 
@@ -208,7 +211,7 @@ TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
         EXPECT_EQ(steps, starting(log, "step ")) << branch.version.name;
         ASSERT_GE(log.size(), 3u);
         EXPECT_EQ("start setup 6.0.2.9, command line \"/Q /INSTALL /LANG=eng /LOG=C:\\setup.log\", "
-                  "program folder D:\\, current folder D:\\, user Administrator",
+                  "program folder D:\\, current folder C:\\, user Administrator",
                   log.front());
         EXPECT_EQ("result " + std::string(branch.version.platform_id == VER_PLATFORM_WIN32_WINDOWS
                                               ? "SetupOk95"
