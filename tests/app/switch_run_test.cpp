@@ -178,17 +178,17 @@ TEST_F(SwitchRun, AWrongCommandLineChangesNothingAndBoxesTheWordUnlessQuiet)
 
 TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
 {
+    const std::vector<std::string> nt_steps = {"SetupInit", "SetupRemoveOld", "SetupStopSpooler",
+                                               "SetupInstallFiles", "SetupStartSpooler",
+                                               "SetupInstallDriver"};
     const struct {
         const winsim::Version &version;
         std::vector<std::string> steps;
     } branches[] = {
         {winsim::windows_98, {"SetupInit", "SetupRemoveOld", "SetupInstallFiles", "SetupInstallDriver"}},
-        {winsim::windows_nt_351, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
-                                  "SetupStartSpooler", "SetupInstallDriver"}},
-        {winsim::windows_nt_40, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
-                                 "SetupStartSpooler", "SetupInstallDriver"}},
-        {winsim::windows_xp, {"SetupInit", "SetupRemoveOld", "SetupStopSpooler", "SetupInstallFiles",
-                              "SetupStartSpooler", "SetupInstallDriver"}},
+        {winsim::windows_nt_351, nt_steps},
+        {winsim::windows_nt_40, nt_steps},
+        {winsim::windows_xp, nt_steps},
     };
     for (const auto &branch : branches) {
         boot_with_distribution(branch.version);
