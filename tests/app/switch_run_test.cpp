@@ -243,21 +243,6 @@ TEST_F(SwitchRun, AQuietInstallTriesASpoolerThatNeverStartsThreeTimesThenFails)
     EXPECT_EQ("exit code 1603", log.back());
 }
 
-TEST_F(SwitchRun, AQuietRemovalOnACleanMachineChangesNothing)
-{
-    put_distribution();
-    MachineState before = capture();
-
-    EXPECT_EQ(1605, winsim::run_program(WinMain, "/REMOVE /Q"));
-
-    EXPECT_EQ(0, winsim::call_count("OpenSCManagerA"));
-    EXPECT_TRUE(winsim::service_log().empty());
-    MachineState after = capture();
-    EXPECT_EQ(before.files, after.files);
-    EXPECT_EQ(before.registry, after.registry);
-    expect_no_window();
-}
-
 TEST_F(SwitchRun, TheQuietUninstallerDeletesItsCopyWithAHiddenInterpreterAndTellsARestart)
 {
     boot_as_uninstaller(winsim::windows_xp);
@@ -295,18 +280,54 @@ TEST_F(SwitchRun, AQuietUninstallerWhoseDriverStaysFailsAndKeepsEntryAndCopy)
     EXPECT_EQ("exit code 1603", log.back());
 }
 
-TEST_F(SwitchRun, ASecondRunWhileTheMutexIsHeldChangesNothing)
+TEST_F(SwitchRun, RunsThatStopBeforeTheWorkChangeNothingAndEndWithTheirCode)
 {
-    put_distribution();
-    HANDLE other = CreateMutexA(nullptr, TRUE, "ZantrelSetupRun");
-    MachineState before = capture();
+    const struct {
+        const winsim::Version &version;
+        const char *line;
+        int code;
+        bool other_run;
+    } runs[] = {
+        {winsim::windows_xp, "/REMOVE /Q /LOG=C:\\setup.log", 1605, false},
+        {winsim::windows_xp, "/INSTALL /Q /LOG=C:\\setup.log", 1618, true},
+        {winsim::windows_7, "/INSTALL /Q /LOG=C:\\setup.log", 1633, false},
+        {winsim::windows_xp, "/INSTALL /Q /LANG=fre /LOG=C:\\setup.log", 1623, false},
+        {winsim::windows_xp, "/? /Q /LOG=C:\\setup.log", 0, false},
+        {winsim::windows_xp, "/INSTALL /Q /LOG=C:\\no\\setup.log", 1622, false},
+    };
+    for (const auto &run : runs) {
+        boot_with_distribution(run.version);
+        DeleteFileA("D:\\lang.fre");
+        MachineState before = capture();
+        HANDLE other = run.other_run ? CreateMutexA(nullptr, TRUE, "ZantrelSetupRun") : nullptr;
 
-    EXPECT_EQ(1618, winsim::run_program(WinMain, "/INSTALL /Q /LOG=C:\\setup.log"));
+        EXPECT_EQ(run.code, winsim::run_program(WinMain, run.line)) << run.line;
 
-    MachineState after = capture();
-    EXPECT_EQ(before.files, after.files);
-    EXPECT_EQ(before.registry, after.registry);
-    EXPECT_EQ("exit code 1618", log_lines(LOG).back());
-    CloseHandle(other);
-    EXPECT_EQ(0, winsim::open_kernel_handle_count());
+        MachineState after = capture();
+        EXPECT_EQ(before.files, after.files) << run.line;
+        EXPECT_EQ(before.registry, after.registry) << run.line;
+        EXPECT_EQ(0, winsim::call_count("OpenSCManagerA")) << run.line;
+        expect_no_window();
+        std::string last = winsim::file_present(LOG) ? log_lines(LOG).back() : "no log";
+        EXPECT_EQ(run.code == 1622 ? "no log" : "exit code " + std::to_string(run.code), last);
+        if (other != nullptr)
+            CloseHandle(other);
+        EXPECT_EQ(0, winsim::open_kernel_handle_count()) << run.line;
+    }
+}
+
+TEST_F(SwitchRun, WithoutQTheRestartOfferDecidesBetween3010And1641)
+{
+    for (bool restart : {false, true}) {
+        boot_with_distribution(winsim::windows_nt_40);
+        expect_progress();
+        expect_result(nullptr);
+        expect_reboot(restart);
+
+        EXPECT_EQ(restart ? 1641 : 3010, winsim::run_program(WinMain, "/INSTALL /LANG=eng"));
+
+        EXPECT_EQ(0, winsim::call_count("MessageBoxA"));
+        EXPECT_TRUE(winsim::script_failures().empty());
+        EXPECT_TRUE(winsim::unused_expectations().empty());
+    }
 }
