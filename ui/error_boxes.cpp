@@ -29,6 +29,14 @@ static void describe_error(DWORD code, DWORD language, char **system_text, char 
     format_text(fallback, fallback_size, "Error %lu", (unsigned long)code);
 }
 
+// A service that ended in its start said why only in its own number, which
+// the system text cannot tell.
+static void log_service_exit_code(DWORD code)
+{
+    if (code == ERROR_SERVICE_SPECIFIC_ERROR)
+        log_event("the service's own exit code %lu", (unsigned long)service_exit_code);
+}
+
 DWORD show_system_error(DWORD code)
 {
     char fallback[32];
@@ -38,6 +46,7 @@ DWORD show_system_error(DWORD code)
     format_text(message_text, sizeof message_text, "%s",
                 system_text != NULL ? system_text : fallback);
     log_event("windows error %lu: %s", (unsigned long)code, message_text);
+    log_service_exit_code(code);
     if (!quiet_run)
         DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
                         result_dialog_proc, 0);
@@ -85,6 +94,7 @@ int ask_on_error(const char *key, int install)
     }
     log_event("question %s, answer %s, error %lu: %s", key, answer_name(answer),
               (unsigned long)last_error, system_text != NULL ? system_text : fallback);
+    log_service_exit_code(last_error);
     if (system_text != NULL)
         LocalFree(system_text);
     return answer;

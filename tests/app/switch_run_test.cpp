@@ -174,8 +174,11 @@ TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
         boot_with_distribution(branch.version);
         EXPECT_EQ(1, run_normal(IDC_INSTALL, nullptr));
         MachineState interactive = capture_without_log();
-        // As a logon script starts it.
+        // As a logon script starts it; a check first finds nothing.
         boot_with_distribution(branch.version, "C:\\");
+        EXPECT_EQ(1605, winsim::run_program(WinMain, "/CHECK /Q"));
+        reset_setup_state();
+        SetCurrentDirectoryA("C:\\");
 
         EXPECT_EQ(3010, winsim::run_program(WinMain, "/Q /INSTALL /LANG=eng /LOG=C:\\setup.log"));
 
@@ -199,25 +202,39 @@ TEST_F(SwitchRun, AQuietInstallLeavesWhatAnInteractiveOneLeavesAndLogsItsSteps)
                                               : "SetupOk"),
                   log[log.size() - 2]);
         EXPECT_EQ("exit code 3010", log.back());
+
+        // Then the whole package, and once the uninstall entry is gone, part of it.
+        reset_setup_state();
+        EXPECT_EQ(0, winsim::run_program(WinMain, "/CHECK /Q"));
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + 5);
+        reset_setup_state();
+        EXPECT_EQ(1610, winsim::run_program(WinMain, "/CHECK /Q /LOG=C:\\check.log"));
+        EXPECT_EQ((std::vector<std::string>{"check: missing uninstall entry " +
+                                            std::string(UNINSTALL_KEY)}),
+                  starting(log_lines("C:\\check.log"), "check: missing"));
     }
 }
 
 TEST_F(SwitchRun, AQuietInstallTriesASpoolerThatNeverStartsThreeTimesThenFails)
 {
     boot_with_distribution(winsim::windows_xp);
-    winsim::fail_call("StartServiceA", 1, ERROR_SERVICE_DISABLED, true);
+    // The spooler's process ends in each start, saying why in its own number.
+    for (int start = 1; start <= 4; start++)
+        winsim::fail_service_start(start, ERROR_SERVICE_SPECIFIC_ERROR, 42);
 
     EXPECT_EQ(1603, winsim::run_program(WinMain, "/INSTALL /Q /LOG=C:\\setup.log"));
 
     EXPECT_EQ(3, winsim::call_count("StartServiceA"));
     expect_no_window();
-    std::string error = ", error 1058: " + system_text(1058);
+    std::string error = ", error 1066: " + system_text(1066);
     error.erase(error.find_last_not_of("\r\n") + 1);
     std::vector<std::string> log = log_lines(LOG);
     EXPECT_EQ((std::vector<std::string>{"question SetupCantStartSpooler, answer Retry" + error,
                                         "question SetupCantStartSpooler, answer Retry" + error,
                                         "question SetupCantStartSpooler, answer Abort" + error}),
               starting(log, "question "));
+    EXPECT_EQ(std::vector<std::string>(3, "the service's own exit code 42"),
+              starting(log, "the service's own"));
     // The removal of what an earlier run left restarts the spooler first.
     EXPECT_EQ("step SetupRemoveOld failed, aborted", starting(log, "step ").back());
     EXPECT_EQ("result SetupFailed", log[log.size() - 2]);
