@@ -62,7 +62,7 @@ static int install_steps(int *spooler_stopped)
                            TITLE_INSTALL);
         // The user gave up on what did not start: the finish leaves it be.
         if (step_failed(outcome)) {
-            release_failed_dependents();
+            excuse_failed_dependents();
             result = 0;
         }
         if (outcome == STEP_ABORTED)

@@ -15,7 +15,7 @@ enum {
 };
 
 static char spooler_name[] = "spooler";
-static ServiceNode spooler_root = {spooler_name, NULL, NULL};
+static ServiceNode spooler_root = {spooler_name, NULL, NULL, 0};
 ServiceNode *spooler_service_list = &spooler_root;
 
 // Closes a handle without disturbing the error a failure left behind.
@@ -44,6 +44,7 @@ static ServiceNode *new_service_node(const char *name)
     node->name = copy;
     node->next = NULL;
     node->dependents = NULL;
+    node->excused = 0;
     return node;
 }
 
@@ -240,7 +241,7 @@ static int start_dependent(SC_HANDLE manager, ServiceNode *node, int *gone)
 // the others stopped. A dependent is released from the record once it runs
 // again, or when it never can; one that failed otherwise stays recorded
 // for the next start. The error captured is the first failure's, with its
-// service's exit code.
+// service's exit code; an excused dependent's failure fails nothing.
 static int start_recorded(SC_HANDLE manager, ServiceNode **link)
 {
     ServiceNode *node = *link;
@@ -248,6 +249,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     DWORD first_exit_code;
     int others;
     int started;
+    int excused;
     int gone;
 
     if (node == NULL)
@@ -256,6 +258,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     first_error = last_error;
     first_exit_code = service_exit_code;
     started = start_dependent(manager, node, &gone);
+    excused = node->excused;
     if (started || gone) {
         *link = node->next;
         free_service_node(node);
@@ -264,7 +267,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
         service_exit_code = first_exit_code;
         fail_with(first_error);
     }
-    return others && started;
+    return others && (started || excused);
 }
 
 // Set when the last start ran the spooler but not every recorded
@@ -280,13 +283,18 @@ int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
     return !dependents_failed;
 }
 
-void release_failed_dependents(void)
+static void excuse_recorded(ServiceNode *node)
 {
-    while (dependents_failed && spooler_root.dependents != NULL) {
-        ServiceNode *node = spooler_root.dependents;
-        spooler_root.dependents = node->next;
-        free_service_node(node);
+    for (; node != NULL; node = node->next) {
+        node->excused = 1;
+        excuse_recorded(node->dependents);
     }
+}
+
+void excuse_failed_dependents(void)
+{
+    if (dependents_failed)
+        excuse_recorded(spooler_root.dependents);
     dependents_failed = 0;
 }
 
