@@ -1,4 +1,4 @@
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 #include "setup/inf_writer.h"
 
 #include "app/setup_state.h"

@@ -1,7 +1,5 @@
-#include "setup/workers.h"
 
 #include "app/setup_state.h"
-#include "setup/install_steps.h"
 #include "setup/removal.h"
 #include "setup/steps.h"
 #include "system/environment.h"
@@ -20,11 +18,6 @@ static void set_product_identity(void)
     sorvik = is_sorvik_variant();
     product_display_name = sorvik ? "Sorvik Printer driver " : "Ravelo Printer driver ";
     product_short_name = sorvik ? "Sorvik" : "Ravelo";
-}
-
-static int step_failed(StepOutcome outcome)
-{
-    return outcome == STEP_ABORTED || outcome == STEP_IGNORED;
 }
 
 // Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the

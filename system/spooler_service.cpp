@@ -2,6 +2,7 @@
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
+#include "setup/product_names.h"
 #include "system/environment.h"
 
 enum {
@@ -374,7 +375,7 @@ void close_print_window(void)
     // Without the user name there is no class name to look for.
     if (!GetUserNameA(user_name, &size))
         return;
-    format_text(class_name, sizeof class_name, "kxprnwnd_%s", user_name);
+    format_text(class_name, sizeof class_name, "%s%s", PRINT_WINDOW_CLASS_PREFIX, user_name);
     window = FindWindowA(class_name, NULL);
     if (window == NULL)
         return;

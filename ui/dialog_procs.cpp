@@ -4,7 +4,7 @@
 #include "catalog/language_file.h"
 #include "resources/resource.h"
 #include "setup/scan.h"
-#include "setup/workers.h"
+#include "setup/steps.h"
 #include "system/environment.h"
 
 struct LanguageChoice {

@@ -8,7 +8,7 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 #include "setup/installation_check.h"
 #include "setup/scan.h"
 

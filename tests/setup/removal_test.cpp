@@ -5,7 +5,7 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 #include "setup/platform.h"
 #include "setup/removal.h"
 
