@@ -11,7 +11,7 @@
 #include "catalog/text_format.h"
 #include "resources/resource.h"
 #include "setup/installation_check.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/scan.h"
 #include "setup/steps.h"
 #include "system/environment.h"

@@ -4,7 +4,7 @@
 #ifndef SETUP_INF_WRITER_H
 #define SETUP_INF_WRITER_H
 
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 
 // The directory ids the INF's [DestinationDirs] name, which the
 // installation binds to the system, print-processor and driver directories.

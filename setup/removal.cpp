@@ -4,7 +4,7 @@
 #include "catalog/language_file.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 #include "setup/steps.h"
 #include "system/environment.h"

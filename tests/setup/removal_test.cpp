@@ -6,7 +6,7 @@
 #include "catalog/string_table.h"
 #include "resources/resource.h"
 #include "setup/steps.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/removal.h"
 
 #include <functional>

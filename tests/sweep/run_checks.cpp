@@ -2,7 +2,7 @@
 
 #include "app/setup_state.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 
 #include <algorithm>
