@@ -1,6 +1,7 @@
 
 #include "app/setup_state.h"
 #include "setup/removal.h"
+#include "setup/brand_variant.h"
 #include "setup/steps.h"
 #include "system/environment.h"
 #include "system/spooler_service.h"
@@ -11,13 +12,13 @@
 // through.
 static void set_product_identity(void)
 {
-    int sorvik;
+    const BrandVariant *brand;
 
     status_callback = show_status;
     settings_source_name = language_file_name;
-    sorvik = is_sorvik_variant();
-    product_display_name = sorvik ? "Sorvik Printer driver " : "Ravelo Printer driver ";
-    product_short_name = sorvik ? "Sorvik" : "Ravelo";
+    brand = brand_variant();
+    product_display_name = brand->display_name;
+    product_short_name = brand->short_name;
 }
 
 // Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the
