@@ -277,6 +277,6 @@ void removal_worker(void *)
             success = 0;
     }
     compose_result_text(TITLE_REMOVE, success);
-    show_status(message_text);
+    show_status_text(message_text);
     end_progress(success);
 }

@@ -5,11 +5,16 @@
 #include "catalog/string_table.h"
 #include "resources/resource.h"
 
-void show_status(const char *key)
+void show_status_text(const char *text)
 {
-    log_event("status %s", key);
     if (quiet_run)
         return;
     // Set from the worker thread; the dialog's own thread updates the control.
-    SetDlgItemTextA(progress_dialog, IDC_STATUS_LINE, lookup_text(key, key));
+    SetDlgItemTextA(progress_dialog, IDC_STATUS_LINE, text);
+}
+
+void show_status(const char *key)
+{
+    log_event("status %s", key);
+    show_status_text(lookup_text(key, key));
 }

@@ -29,6 +29,9 @@ void end_progress(int result);
 // Shows the catalog text of the key (or the text itself) in the progress
 // dialog's status line; a quiet run writes it to the log instead.
 void show_status(const char *key);
+// Shows a composed text in the status line as it stands; the log, which
+// holds keys, does not take it.
+void show_status_text(const char *text);
 // Shows the system's text for the code in the result dialog; returns it.
 // A quiet run writes it to the log and goes on as after OK.
 DWORD show_system_error(DWORD code);
