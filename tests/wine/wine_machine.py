@@ -334,6 +334,29 @@ class Machine:
     def start_setup(self, program="setup.exe", cwd=None):
         return self.start(program, cwd=cwd, what=program)
 
+    def run_switches(self, program, args, cwd, timeout, headless=False):
+        """Runs a program with switches to its end: its exit code, its wall
+        time, and with headless the Wine errors it printed. headless: no
+        display at all, so that any window the program tries to create fails
+        and Wine says so (winediag), which the caller looks for."""
+        environment = dict(self.environment)
+        if headless:
+            del environment["DISPLAY"]
+            environment["WINEDEBUG"] = "-all,err+winediag"
+        errors_path = os.path.join(self.root, "switch-run.err")
+        started = time.monotonic()
+        # The errors go to a file: a child left running would hold a pipe.
+        with open(errors_path, "w+b") as errors:
+            process = subprocess.Popen(self.runner.command(program, *args), env=environment,
+                                       cwd=cwd, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=errors)
+            started_process = SetupProcess(process, f"{program} {' '.join(args)}")
+            self.processes.append(started_process)
+            code = started_process.wait(timeout)
+            seconds = time.monotonic() - started
+            errors.seek(0)
+            return code, seconds, errors.read().decode(errors="replace")
+
     def run_tool(self, name, args, timeout):
         command = self.runner.command(os.path.join(self.tools, name), *args)
         try:
