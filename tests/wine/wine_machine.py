@@ -224,6 +224,22 @@ def parse_json_lines(output):
     return events
 
 
+def window_attempts(trace):
+    """The programs that tried to create a window, by name, from a trace
+    with process ids and the loader's lines."""
+    programs = {}
+    attempts = []
+    for line in trace.splitlines():
+        loaded = re.match(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:.*Loaded L"(?:.*\\)?'
+                          r'([^"\\]+\.exe)"', line, re.IGNORECASE)
+        if loaded:
+            programs.setdefault(loaded.group(1), loaded.group(2).lower())
+        elif "tried to create a window" in line:
+            process = line.split(":", 1)[0]
+            attempts.append(process)
+    return sorted({programs.get(p, f"process {p}") for p in attempts})
+
+
 class SetupProcess:
     """The setup (or its uninstaller copy) started under Wine."""
 
@@ -335,27 +351,41 @@ class Machine:
         return self.start(program, cwd=cwd, what=program)
 
     def run_switches(self, program, args, cwd, timeout, headless=False):
-        """Runs a program with switches to its end: its exit code, its wall
-        time, and with headless the Wine errors it printed. headless: no
-        display at all, so that any window the program tries to create fails
-        and Wine says so (winediag), which the caller looks for."""
+        """Runs a program with switches to its end from a batch file: its
+        exit code, its wall time, and with headless the Wine errors printed.
+        The batch file reports the exit code whole, where the Wine loader's
+        own exit status keeps only its low 8 bits (3010 would come as 194).
+        headless: no display at all, so that any window a program tries to
+        create fails and Wine says so (winediag); the programs that tried,
+        by name, come back in place of the output."""
         environment = dict(self.environment)
         if headless:
             del environment["DISPLAY"]
-            environment["WINEDEBUG"] = "-all,err+winediag"
-        errors_path = os.path.join(self.root, "switch-run.err")
+            # Each line with its process id; the loader's lines name each
+            # process's program.
+            environment["WINEDEBUG"] = "-all,err+winediag,+loaddll,+pid"
+        batch = os.path.join(self.prefix, "drive_c", "switchrun.bat")
+        with open(batch, "w", newline="\r\n") as script:
+            script.write(f'@echo off\n"{program}" {" ".join(args)}\n'
+                         "echo exit code %errorlevel%\n")
+        output_path = os.path.join(self.root, "switch-run.out")
         started = time.monotonic()
-        # The errors go to a file: a child left running would hold a pipe.
-        with open(errors_path, "w+b") as errors:
-            process = subprocess.Popen(self.runner.command(program, *args), env=environment,
-                                       cwd=cwd, stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.DEVNULL, stderr=errors)
+        # The output goes to a file: a child left running would hold a pipe.
+        with open(output_path, "w+b") as output:
+            process = subprocess.Popen(self.runner.command("cmd", "/c", r"C:\switchrun.bat"),
+                                       env=environment, cwd=cwd, stdin=subprocess.DEVNULL,
+                                       stdout=output, stderr=subprocess.STDOUT)
             started_process = SetupProcess(process, f"{program} {' '.join(args)}")
             self.processes.append(started_process)
-            code = started_process.wait(timeout)
+            started_process.wait(timeout)
             seconds = time.monotonic() - started
-            errors.seek(0)
-            return code, seconds, errors.read().decode(errors="replace")
+            output.seek(0)
+            text = output.read().decode(errors="replace")
+        os.remove(batch)
+        found = re.search(r"^exit code (-?\d+)", text, re.MULTILINE)
+        if found is None:
+            raise MachineError(f"{program} {args}: no exit code reported:\n{text}")
+        return int(found.group(1)), seconds, window_attempts(text) if headless else text
 
     def run_tool(self, name, args, timeout):
         command = self.runner.command(os.path.join(self.tools, name), *args)
