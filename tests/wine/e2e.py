@@ -855,7 +855,7 @@ PRINT_WINDOW_WAIT_S = 1
 
 
 def switch_run(run, program, args, code, cwd=r"C:\windows\temp", timeout=90, headless=False,
-               windowed=()):
+               windowed=(), direct=False):
     """Runs a quiet program to its end and checks its exit code; its wall
     time. A headless run has no display: a window any program tried to
     create fails, and Wine's diagnostic names the process. This shows that
@@ -865,10 +865,12 @@ def switch_run(run, program, args, code, cwd=r"C:\windows\temp", timeout=90, hea
     (the fax server's hidden window)."""
     machine = run.machine
     got, seconds, attempts = machine.run_switches(program, args, machine.host_path(cwd),
-                                                  timeout, headless=headless)
+                                                  timeout, headless=headless, direct=direct)
     what = f"{os.path.basename(program.replace(chr(92), '/'))} {' '.join(args)}"
     log(f"{what}: exit code {got} after {seconds:.1f} s")
-    run.equal(got, code, f"{what}: exit code")
+    # Started directly, the exit code comes through Wine's loader as its
+    # low 8 bits; the log's last line has the whole code.
+    run.equal(got, code & 0xFF if direct else code, f"{what}: exit code")
     if headless:
         run.equal([name for name in attempts if name not in windowed], [],
                   f"{what}: programs that tried to create a window")
@@ -946,8 +948,10 @@ def quiet_nt40(run):
     events = expect_log(run, r"C:\check.log", ["start setup", "language ger"], 0)
     run.equal([e for e in events if e.startswith("check:")][-1:],
               ["check: 7 of 7 pieces in place"], "the check's count")
+    # Not from a console, which the deletion command would share: alone it
+    # would get a console window of its own unless started hidden.
     switch_run(run, UNINSTALLER_EXE, ["/Q", r"/LOG=C:\rm.log"], 3010, cwd="C:\\",
-               headless=True)
+               headless=True, direct=True)
     check_removed(run)
     wait_for_copies_deleted(run, 45)
     expect_log(run, r"C:\rm.log", [
