@@ -948,8 +948,10 @@ def quiet_nt40(run):
     events = expect_log(run, r"C:\check.log", ["start setup", "language ger"], 0)
     run.equal([e for e in events if e.startswith("check:")][-1:],
               ["check: 7 of 7 pieces in place"], "the check's count")
-    # Not from a console, which the deletion command would share: alone it
-    # would get a console window of its own unless started hidden.
+    # Started as a distribution server would, with no console for the
+    # deletion command to share. Whether that command's console is hidden
+    # cannot be seen here: Wine's console host tries its window hidden or
+    # not, after the uninstaller ended.
     switch_run(run, UNINSTALLER_EXE, ["/Q", r"/LOG=C:\rm.log"], 3010, cwd="C:\\",
                headless=True, direct=True)
     check_removed(run)
