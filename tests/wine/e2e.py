@@ -16,6 +16,7 @@ says so in a comment and checks what Wine can show."""
 
 import argparse
 import os
+import re
 import signal
 import sys
 import time
@@ -563,6 +564,7 @@ def install(run, language, brand="ravelo", shots=None):
     """A normal run that installs; returns the spooler state afterwards."""
     machine = run.machine
     texts = run.shipped_catalog(language)
+    started = time.monotonic()
     process = machine.start_setup()
     language_dialog(run, language, brand=brand,
                     screenshot=shots and f"{shots}-language")
@@ -587,6 +589,7 @@ def install(run, language, brand="ravelo", shots=None):
     result_dialog(run, texts.formatted(key, DISPLAY_NAME[brand]),
                   screenshot=shots and f"{shots}-result")
     finish(run, process, 1)
+    log(f"interactive installation on {run.version}: {time.monotonic() - started:.1f} s")
     return check_installed(run, language, brand)
 
 
@@ -839,6 +842,161 @@ def sorvik_nt40(run):
     install(run, "eng", brand="sorvik")
     # The removal title is the same for both brands.
     uninstaller(run, brand="sorvik")
+
+
+# Switch runs -------------------------------------------------------------------
+
+SETUP_EXE = r"C:\install\setup.exe"
+UNINSTALLER_EXE = r"C:\windows\system32\rmzantr.exe"
+LOG_STAMP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ")
+# The waits the program must make, in seconds.
+SPOOLER_STOP_WAIT_S = 2
+PRINT_WINDOW_WAIT_S = 1
+
+
+def switch_run(run, program, args, code, cwd=r"C:\windows\temp", timeout=90, headless=False,
+               windowed=(), direct=False):
+    """Runs a quiet program to its end and checks its exit code; its wall
+    time. A headless run has no display: a window any program tried to
+    create fails, and Wine's diagnostic names the process. This shows that
+    the setup creates no window at all, hidden ones included, where a look
+    at the screen would miss a window shown briefly. windowed: the programs
+    the run starts that may try, if they get that far before the run ends
+    (the fax server's hidden window)."""
+    machine = run.machine
+    got, seconds, attempts = machine.run_switches(program, args, machine.host_path(cwd),
+                                                  timeout, headless=headless, direct=direct)
+    what = f"{os.path.basename(program.replace(chr(92), '/'))} {' '.join(args)}"
+    log(f"{what}: exit code {got} after {seconds:.1f} s")
+    # Started directly, the exit code comes through Wine's loader as its
+    # low 8 bits; the log's last line has the whole code.
+    run.equal(got, code & 0xFF if direct else code, f"{what}: exit code")
+    if headless:
+        run.equal([name for name in attempts if name not in windowed], [],
+                  f"{what}: programs that tried to create a window")
+    return seconds
+
+
+def expect_log(run, path, steps, code):
+    """The log holds lines beginning with steps, in this order, each stamped
+    to the millisecond, and names the exit code on its last line."""
+    host = run.machine.host_path(path)
+    if not run.expect(os.path.exists(host), f"log {path} written"):
+        return []
+    with open(host, encoding="cp1252", errors="replace") as log_file:
+        lines = log_file.read().splitlines()
+    run.equal([line for line in lines if not LOG_STAMP.match(line)], [],
+              f"{path}: lines without a time stamp")
+    events = [LOG_STAMP.sub("", line) for line in lines]
+    stamps = [time.strptime(line[:19], "%Y-%m-%d %H:%M:%S") for line in lines[:1] + lines[-1:]
+              if LOG_STAMP.match(line)]
+    if len(stamps) == 2:
+        span = (time.mktime(stamps[1]) + int(lines[-1][20:23]) / 1000
+                - time.mktime(stamps[0]) - int(lines[0][20:23]) / 1000)
+        log(f"{path}: {span:.1f} s from the first line to the last")
+    position = 0
+    for step in steps:
+        found = [i for i in range(position, len(events)) if events[i].startswith(step)]
+        if not run.expect(found, f"{path}: {step!r} in order"):
+            log(f"{path}:\n" + "\n".join(events))
+            break
+        position = found[0] + 1
+    run.equal(events[-1:], [f"exit code {code}"], f"{path}: last line")
+    return events
+
+
+def wait_for_copies_deleted(run, seconds):
+    """The hidden command interpreter deletes the copy and its settings
+    after the uninstaller ended, with pauses of 2 and 30 s while the copy
+    is still in use."""
+    copies = [run.machine.system_dir("rmzantr.exe"), run.machine.system_dir("zantrel.apd")]
+    deadline = time.monotonic() + seconds
+    while any(os.path.exists(p) for p in copies) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    run.expect(not any(os.path.exists(p) for p in copies),
+               "rmzantr.exe and zantrel.apd deleted after the quiet removal")
+
+
+@scenario("quiet_nt40", "nt40")
+def quiet_nt40(run):
+    """French, quiet, started from another folder with the print window
+    open: install, /CHECK, then rmzantr.exe /Q."""
+    machine = run.machine
+    print_window = machine.start(os.path.join(run.options.build, "tools", "kxprnwnd.exe"))
+    user = one(machine.auto("user"), "user")["name"]
+    machine.auto(f"waitclass kxprnwnd_{user} 20")
+    seconds = switch_run(run, SETUP_EXE, ["/INSTALL", "/Q", "/LANG=fre", r"/LOG=C:\q.log"],
+                         3010)
+    log(f"quiet installation on nt40: {seconds:.1f} s, of which the program must wait "
+        f"{SPOOLER_STOP_WAIT_S + PRINT_WINDOW_WAIT_S} s (spooler stop, print window)")
+    check_installed(run, "fre")
+    fax_server_running(run, True)
+    run.equal(one(machine.auto(f"class kxprnwnd_{user}"), "class")["present"], False,
+              "print window closed by the quiet run")
+    print_window.wait(10)
+    events = expect_log(run, r"C:\q.log", [
+        "start setup ", "platform 2, version 4.0.1381, branch nt_40", "language fre",
+        "status SetupStopSpooler", "step SetupStopSpooler succeeded", "file copied: ",
+        "result SetupOk"], 3010)
+    run.expect(events and events[0].endswith(
+        r' command line "/INSTALL /Q /LANG=fre /LOG=C:\q.log", program folder C:\install,'
+        r' current folder C:\windows\temp, user ' + user), f"start line {events[:1]}")
+    run.equal([e for e in events if "failed" in e or e.startswith("question")], [],
+              "no failure or question in the log")
+    switch_run(run, SETUP_EXE, ["/CHECK", "/Q", r"/LOG=C:\check.log"], 0, cwd="C:\\",
+               headless=True)
+    events = expect_log(run, r"C:\check.log", ["start setup", "language ger"], 0)
+    run.equal([e for e in events if e.startswith("check:")][-1:],
+              ["check: 7 of 7 pieces in place"], "the check's count")
+    # Started as a distribution server would, with no console for the
+    # deletion command to share. Whether that command's console is hidden
+    # cannot be seen here: Wine's console host tries its window hidden or
+    # not, after the uninstaller ended.
+    switch_run(run, UNINSTALLER_EXE, ["/Q", r"/LOG=C:\rm.log"], 3010, cwd="C:\\",
+               headless=True, direct=True)
+    check_removed(run)
+    wait_for_copies_deleted(run, 45)
+    expect_log(run, r"C:\rm.log", [
+        'start rmzantr', "platform 2, version 4.0.1381, branch nt_40",
+        "status SetupStopSpooler", "step SetupRemoveOld succeeded",
+        "deletion of the uninstaller copy started",
+        "result RemoveOk"], 3010)
+
+
+@scenario("quiet_winxp", "winxp")
+def quiet_winxp(run):
+    """A wrong switch, a quiet English install, then rmzantr.exe /Q, which
+    Wine's refused driver deletion makes fail."""
+    before = snapshot(run)
+    switch_run(run, SETUP_EXE, ["/BOGUS", "/Q"], 1639, headless=True)
+    expect_unchanged(run, before)
+    run.equal([n for n in listing(run.machine.host_path(r"C:\users")) if n.endswith(".log")],
+              [], "no log written for a wrong line")
+    # The fax server the installation starts is a program of its own, whose
+    # one window is never shown.
+    seconds = switch_run(run, SETUP_EXE, ["/INSTALL", "/Q", "/LANG=eng", r"/LOG=C:\q.log"],
+                         3010, headless=True, windowed=["faxsrv.exe"])
+    log(f"quiet installation on winxp: {seconds:.1f} s, of which the program must wait "
+        f"{SPOOLER_STOP_WAIT_S} s (spooler stop)")
+    check_installed(run, "eng")
+    expect_log(run, r"C:\q.log", ["start setup", "language eng", "result SetupOk"], 3010)
+    # Interactive, this removal stops at an Abort/Retry/Ignore question.
+    switch_run(run, UNINSTALLER_EXE, ["/Q", r"/LOG=C:\rm.log"], 1603, timeout=120,
+               headless=True)
+    run.expect(all(os.path.exists(run.machine.system_dir(n)) for n in ("rmzantr.exe",
+                                                                       "zantrel.apd")),
+               "rmzantr.exe and zantrel.apd kept")
+    run.expect(run.machine.registry_values(UNINSTALL_KEY) is not None,
+               "uninstall entry kept for a later removal")
+    run.equal(sorted(n for n in run.machine.spooler().drivers(run.spooler_env)
+                     if n in PRODUCT_DRIVERS), sorted(PRODUCT_DRIVERS),
+              "the refused drivers still there")
+    spooler_service_running(run, "after the refused quiet removal")
+    events = expect_log(run, r"C:\rm.log", [
+        "start rmzantr", "question SetupCantRemoveOld, answer Abort, error 87",
+        "result RemoveFailed"], 1603)
+    run.equal([e for e in events if "deletion of the uninstaller copy" in e], [],
+              "no deletion of the copy started")
 
 
 # Command line ------------------------------------------------------------------

@@ -224,6 +224,22 @@ def parse_json_lines(output):
     return events
 
 
+def window_attempts(trace):
+    """The programs that tried to create a window, by name, from a trace
+    with process ids and the loader's lines."""
+    programs = {}
+    attempts = []
+    for line in trace.splitlines():
+        loaded = re.match(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:.*Loaded L"(?:.*\\)?'
+                          r'([^"\\]+\.exe)"', line, re.IGNORECASE)
+        if loaded:
+            programs.setdefault(loaded.group(1), loaded.group(2).lower())
+        elif "tried to create a window" in line:
+            process = line.split(":", 1)[0]
+            attempts.append(process)
+    return sorted({programs.get(p, f"process {p}") for p in attempts})
+
+
 class SetupProcess:
     """The setup (or its uninstaller copy) started under Wine."""
 
@@ -333,6 +349,50 @@ class Machine:
 
     def start_setup(self, program="setup.exe", cwd=None):
         return self.start(program, cwd=cwd, what=program)
+
+    def run_switches(self, program, args, cwd, timeout, headless=False, direct=False):
+        """Runs a program with switches to its end from a batch file: its
+        exit code, its wall time, and with headless the Wine errors printed.
+        The batch file reports the exit code whole, where the Wine loader's
+        own exit status keeps only its low 8 bits (3010 would come as 194).
+        headless: no display at all, so that any window a program tries to
+        create fails and Wine says so (winediag); the programs that tried,
+        by name, come back in place of the output. direct: the program is
+        started with no batch file and so with no console, which its own
+        children would share; its exit code is then the low 8 bits only."""
+        environment = dict(self.environment)
+        if headless:
+            del environment["DISPLAY"]
+            # Each line with its process id; the loader's lines name each
+            # process's program.
+            environment["WINEDEBUG"] = "-all,err+winediag,+loaddll,+pid"
+        command = [program, *args]
+        batch = os.path.join(self.prefix, "drive_c", "switchrun.bat")
+        if not direct:
+            with open(batch, "w", newline="\r\n") as script:
+                script.write(f'@echo off\n"{program}" {" ".join(args)}\n'
+                             "echo exit code %errorlevel%\n")
+            command = ["cmd", "/c", r"C:\switchrun.bat"]
+        output_path = os.path.join(self.root, "switch-run.out")
+        started = time.monotonic()
+        # The output goes to a file: a child left running would hold a pipe.
+        with open(output_path, "w+b") as output:
+            process = subprocess.Popen(self.runner.command(*command), env=environment, cwd=cwd,
+                                       stdin=subprocess.DEVNULL, stdout=output,
+                                       stderr=subprocess.STDOUT)
+            started_process = SetupProcess(process, f"{program} {' '.join(args)}")
+            self.processes.append(started_process)
+            code = started_process.wait(timeout)
+            seconds = time.monotonic() - started
+            output.seek(0)
+            text = output.read().decode(errors="replace")
+        if not direct:
+            os.remove(batch)
+            found = re.search(r"^exit code (-?\d+)", text, re.MULTILINE)
+            if found is None:
+                raise MachineError(f"{program} {args}: no exit code reported:\n{text}")
+            code = int(found.group(1))
+        return code, seconds, window_attempts(text) if headless else text
 
     def run_tool(self, name, args, timeout):
         command = self.runner.command(os.path.join(self.tools, name), *args)
