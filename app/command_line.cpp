@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "catalog/languages.h"
 #include "catalog/text_format.h"
 
 enum SwitchValue {
@@ -57,8 +58,6 @@ static int same_letters(const char *a, const char *b)
     }
     return *a == *b;
 }
-
-static const char *const LANGUAGE_CODES[] = {"ger", "eng", "fre"};
 
 static int take_language(CommandLine *line, int, const char *value)
 {

@@ -130,7 +130,7 @@ static int choose_language(const CommandLine *line, int *code)
     // A quiet run without /LANG takes the dialog's preset.
     if (language == NULL)
         language = brand_variant()->language_code;
-    format_text(file_name, sizeof file_name, "lang.%s", language);
+    name_language_file(file_name, sizeof file_name, language);
     if (!file_exists(file_name)) {
         log_event("language file %s missing", file_name);
         *code = EXIT_LANGUAGE_MISSING;

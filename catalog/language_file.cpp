@@ -143,9 +143,14 @@ int load_message_file(const char *file_name)
     return 0;
 }
 
+void name_language_file(char *buffer, size_t size, const char *code)
+{
+    format_text(buffer, size, "lang.%s", code);
+}
+
 void select_language(const char *code)
 {
     language_code = code;
-    format_text(language_file_name, LANGUAGE_FILE_NAME_SIZE, "lang.%s", code);
+    name_language_file(language_file_name, LANGUAGE_FILE_NAME_SIZE, code);
     load_message_file(language_file_name);
 }

@@ -36,8 +36,11 @@ void split_entry_line(char *key, char *value, LineReader *reader);
 // new value.
 int load_message_file(const char *file_name);
 
-// Sets the language ("ger", "eng" or "fre"), names its file "lang.<code>"
-// and loads that file from the current directory.
+// The file of a language: "lang.<code>".
+void name_language_file(char *buffer, size_t size, const char *code);
+
+// Sets the language (one of LANGUAGE_CODES), names its file and loads that
+// file from the current directory.
 void select_language(const char *code);
 
 #endif

@@ -11,7 +11,6 @@
 
 namespace fs = std::filesystem;
 
-const char *const LANGUAGES[LANGUAGE_COUNT] = {"ger", "eng", "fre"};
 
 const PlatformBranch *branch_of_folder(const char *platform_tag)
 {
@@ -170,7 +169,7 @@ void check_distribution(Diagnostics *diagnostics, const char *dir)
     }
     if (find_file(root, {"setup.exe"}).empty())
         report(diagnostics, (root / "setup.exe").string().c_str(), 0, LEVEL_ERROR, "missing");
-    for (const char *language : LANGUAGES) {
+    for (const char *language : LANGUAGE_CODES) {
         std::string name = std::string("lang.") + language;
         fs::path file = find_file(root, {name});
         if (file.empty())
@@ -180,7 +179,7 @@ void check_distribution(Diagnostics *diagnostics, const char *dir)
     }
 
     for (const PlatformFolder &platform : PLATFORM_FOLDERS) {
-        for (const char *language : LANGUAGES) {
+        for (const char *language : LANGUAGE_CODES) {
             std::string inf;
             std::string which = std::string("the INF for ") + platform.tag + " in " + language;
             if (!inf_text(platform.tag, language, &inf)) {

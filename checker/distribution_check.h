@@ -9,8 +9,7 @@
 #include "checker/diagnostics.h"
 #include "setup/platform_branch.h"
 
-enum { LANGUAGE_COUNT = 3 };
-extern const char *const LANGUAGES[LANGUAGE_COUNT];
+#include "catalog/languages.h"
 
 // The platform branch whose files the platform folder holds, or NULL.
 const PlatformBranch *branch_of_folder(const char *platform_tag);

@@ -25,7 +25,7 @@ static int usage(FILE *err, const char *problem)
 
 static int is_language(const char *code)
 {
-    for (const char *language : LANGUAGES)
+    for (const char *language : LANGUAGE_CODES)
         if (strcmp(language, code) == 0)
             return 1;
     return 0;

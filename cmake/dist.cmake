@@ -12,7 +12,8 @@ endif()
 # the header its INF writer is built from.
 get_filename_component(DIST_FILES_HEADER "${CMAKE_CURRENT_LIST_DIR}/../setup/distribution_files.h"
                        ABSOLUTE)
-set(DIST_LANGUAGES ger eng fre)
+include(${CMAKE_CURRENT_LIST_DIR}/languages.cmake)
+set(DIST_LANGUAGES ${SHIPPED_LANGUAGES})
 # Built here, so shipped for real instead of as a placeholder.
 set(DIST_BUILT_FILES faxsrv.exe)
 

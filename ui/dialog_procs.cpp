@@ -2,23 +2,15 @@
 
 #include "app/setup_state.h"
 #include "catalog/language_file.h"
+#include "catalog/languages.h"
 #include "resources/resource.h"
 #include "setup/brand_variant.h"
 #include "setup/scan.h"
 #include "setup/steps.h"
 #include "system/environment.h"
 
-struct LanguageChoice {
-    int radio;
-    const char *code;
-    const char *file_name;
-};
-
-static const LanguageChoice LANGUAGES[] = {
-    {IDC_GERMAN, "ger", "lang.ger"},
-    {IDC_ENGLISH, "eng", "lang.eng"},
-    {IDC_FRENCH, "fre", "lang.fre"},
-};
+// The radio button of each shipped language, in the list's order.
+static const int LANGUAGE_RADIOS[LANGUAGE_COUNT] = {IDC_GERMAN, IDC_ENGLISH, IDC_FRENCH};
 
 static void set_title(HWND dialog, int install)
 {
@@ -29,14 +21,17 @@ static void init_language_dialog(HWND dialog)
 {
     set_title(dialog, TITLE_INSTALL);
     const char *preset = brand_variant()->language_code;
+    char file_name[LANGUAGE_FILE_NAME_SIZE];
 
-    for (const LanguageChoice &language : LANGUAGES) {
-        if (strcmp(language.code, preset) == 0)
-            CheckDlgButton(dialog, language.radio, BST_CHECKED);
+    for (int i = 0; i < LANGUAGE_COUNT; i++) {
+        if (strcmp(LANGUAGE_CODES[i], preset) == 0)
+            CheckDlgButton(dialog, LANGUAGE_RADIOS[i], BST_CHECKED);
     }
     select_language(preset);
-    for (const LanguageChoice &language : LANGUAGES)
-        EnableWindow(GetDlgItem(dialog, language.radio), file_exists(language.file_name));
+    for (int i = 0; i < LANGUAGE_COUNT; i++) {
+        name_language_file(file_name, sizeof file_name, LANGUAGE_CODES[i]);
+        EnableWindow(GetDlgItem(dialog, LANGUAGE_RADIOS[i]), file_exists(file_name));
+    }
 }
 
 INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
@@ -55,9 +50,9 @@ INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
         EndDialog(dialog, LOWORD(wparam) == IDOK ? 1 : 0);
         return 1;
     default:
-        for (const LanguageChoice &language : LANGUAGES) {
-            if (LOWORD(wparam) == language.radio && HIWORD(wparam) == BN_CLICKED)
-                language_code = language.code;
+        for (int i = 0; i < LANGUAGE_COUNT; i++) {
+            if (LOWORD(wparam) == LANGUAGE_RADIOS[i] && HIWORD(wparam) == BN_CLICKED)
+                language_code = LANGUAGE_CODES[i];
         }
         return 0;
     }

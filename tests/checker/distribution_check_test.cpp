@@ -117,7 +117,7 @@ class DistCommand : public ::testing::Test
     void SetUp() override
     {
         folder.put("setup.exe", "MZ");
-        for (const char *language : LANGUAGES) {
+        for (const char *language : LANGUAGE_CODES) {
             std::ifstream in(std::string(std::getenv("SETUP_SOURCE_DIR")) + "/resources/lang." +
                                  language,
                              std::ios::binary);
