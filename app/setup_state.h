@@ -22,9 +22,12 @@ enum {
     ENVIRONMENT_NAME_SIZE = 32,
     PLATFORM_TAG_SIZE = 288,
     DIRECTORY_SIZE = 288,
-    PROGRAM_DIR_SIZE = 260,
+    // What a directory query is told its buffer holds: MAX_PATH, also for
+    // the larger directory buffers.
+    DIRECTORY_QUERY_SIZE = 260,
+    PROGRAM_DIR_SIZE = DIRECTORY_QUERY_SIZE,
     LANGUAGE_FILE_NAME_SIZE = 12,
-    LOG_PATH_SIZE = 260
+    LOG_PATH_SIZE = MAX_PATH
 };
 
 typedef void (*StatusCallback)(const char *key);

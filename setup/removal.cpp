@@ -16,7 +16,6 @@
 #include "catalog/message_keys.h"
 
 enum {
-    REMOVAL_DIRECTORY_SIZE = 260,
     REMOVAL_PATH_SIZE = 1024,
     WORKER_BUFFER_SIZE = 2048
 };
@@ -122,15 +121,15 @@ static int delete_print_processor(void)
 }
 
 // The removal's own copy of each directory, by place.
-typedef char RemovalDirectories[IN_DRIVER_DIR + 1][REMOVAL_DIRECTORY_SIZE];
+typedef char RemovalDirectories[IN_DRIVER_DIR + 1][DIRECTORY_QUERY_SIZE];
 
 static int query_directory(RemovalPlace place, char *buffer)
 {
     if (place == IN_SYSTEM_DIR)
-        return GetSystemDirectoryA(buffer, REMOVAL_DIRECTORY_SIZE) != 0;
+        return GetSystemDirectoryA(buffer, DIRECTORY_QUERY_SIZE) != 0;
     return read_spooler_directory(place == IN_PRINT_PROCESSOR_DIR ? PRINT_PROCESSOR_DIRECTORY
                                                                   : PRINTER_DRIVER_DIRECTORY,
-                                  environment_name, buffer, REMOVAL_DIRECTORY_SIZE);
+                                  environment_name, buffer, DIRECTORY_QUERY_SIZE);
 }
 
 static char *state_directory(RemovalPlace place)

@@ -9,10 +9,6 @@
 #include "system/spooler_objects.h"
 #include "ui/user_interface.h"
 
-enum {
-    SCAN_DIRECTORY_SIZE = 260
-};
-
 // The report is gathered apart from message_text, which an error box shown
 // during the scan writes its own text into.
 struct Report {
@@ -141,13 +137,13 @@ static void scan_ports(Report *report)
 // Looks for what an earlier installation left and writes the report.
 static int scan_components(Report *report)
 {
-    if (GetSystemDirectoryA(system_dir, SCAN_DIRECTORY_SIZE) == 0)
+    if (GetSystemDirectoryA(system_dir, DIRECTORY_QUERY_SIZE) == 0)
         show_system_error(GetLastError());
     if (!read_print_processor_directory_starting_spooler(environment_name, print_processor_dir,
-                                                         SCAN_DIRECTORY_SIZE))
+                                                         DIRECTORY_QUERY_SIZE))
         return 0;
     if (!read_spooler_directory(PRINTER_DRIVER_DIRECTORY, environment_name, driver_dir,
-                                SCAN_DIRECTORY_SIZE)) {
+                                DIRECTORY_QUERY_SIZE)) {
         show_system_error(GetLastError());
         return 1;
     }
