@@ -1,8 +1,12 @@
 // The entry point: the normal run (language, choice, progress, result,
-// restart offer) and the uninstaller run (removal, then self-deletion).
+// restart offer) and the uninstaller run (removal, then self-deletion);
+// a command line with switches goes to the switch run.
 #include "app/entry_point.h"
 
+#include "app/command_line.h"
+#include "app/run_log.h"
 #include "app/setup_state.h"
+#include "app/switch_run.h"
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
@@ -21,6 +25,8 @@ enum {
 
 static const char UNINSTALLER_SUFFIX[] = "\\" UNINSTALLER_FILE;
 static const char COMMAND_INTERPRETER[] = "cmd.exe";
+// Every run takes it, so that a switch run sees any other run.
+static const char RUN_MUTEX_NAME[] = "ZantrelSetupRun";
 
 // 1 when the dialog ended with a non-zero result. A dialog that could not
 // be shown (-1) counts as failed, not as done.
@@ -84,6 +90,34 @@ static int uninstall_entry_present(void)
 // characters, a third would take it to 2329.
 static const int DELETE_PAUSES[] = {2, 30};
 
+// Starts the interpreter beside this process, so that the run can still
+// report its result: with no console window in a quiet run. The window is
+// hidden through STARTUPINFO, which every Win32 system reads; the creation
+// flag CREATE_NO_WINDOW was not found documented for the oldest of them.
+static void start_deletion_command(const char *interpreter, const char *command)
+{
+    char command_line[MAX_PATH + DELETE_COMMAND_SIZE + 8];
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+
+    format_text(command_line, sizeof command_line, "\"%s\" /c %s", interpreter, command);
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    if (quiet_run) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+    }
+    if (!CreateProcessA(interpreter, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &process)) {
+        log_event("deletion of the uninstaller copy not started, error %lu",
+                  (unsigned long)GetLastError());
+        return;
+    }
+    log_event("deletion of the uninstaller copy started");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 // Replaces this process by a command interpreter that deletes the
 // uninstaller copy and its settings file, which cannot be deleted while
 // this program runs. The C runtime starts the interpreter before it ends
@@ -95,8 +129,9 @@ static const int DELETE_PAUSES[] = {2, 30};
 // runs none of it. Where ping is missing the tries come without pauses.
 // The interpreter is taken from the system directory by its full path,
 // never looked for in the current directory, and both paths are quoted.
-// Returns only when the interpreter could not be started.
-static void delete_uninstaller_copy(void)
+// Returns only when the interpreter could not be started, or with
+// keep_process once it started beside this process.
+static void delete_uninstaller_copy(int keep_process)
 {
     char interpreter[MAX_PATH];
     char copy[MAX_PATH + sizeof UNINSTALLER_SUFFIX];
@@ -112,11 +147,14 @@ static void delete_uninstaller_copy(void)
         length += format_text(command + length, sizeof command - length,
                               " & if exist \"%s\" ping -n %d 127.0.0.1 >nul & del \"%s\"", copy,
                               DELETE_PAUSES[i], copy);
+    if (keep_process) {
+        start_deletion_command(interpreter, command);
+        return;
+    }
     _execl(interpreter, "/c", command, (char *)NULL);
 }
 
-// The exit code tells whether the removal succeeded.
-static int uninstaller_run(void)
+int remove_as_uninstaller(int keep_process)
 {
     int family_nt = !is_windows_95_family();
     OSVERSIONINFOA version;
@@ -125,7 +163,7 @@ static int uninstaller_run(void)
     // The removal needs the platform description that the scan gives a
     // normal run; the same rules decide it here, without dialog or report.
     describe_platform(&version);
-    removed = show_dialog(IDD_PROGRESS, removal_progress_proc);
+    removed = run_worker(TITLE_REMOVE);
     GetSystemDirectoryA(system_dir, MAX_PATH);
     SetCurrentDirectoryA("c:/");
     // On the 95 family the copy and its settings file stay behind. While the
@@ -133,20 +171,49 @@ static int uninstaller_run(void)
     // removal can be run again; once the entry is gone, also after a
     // removal that failed later, nothing would name it any more.
     if (family_nt && !uninstall_entry_present())
-        delete_uninstaller_copy();
+        delete_uninstaller_copy(keep_process);
     return removed;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+// Another run holds the mutex when it existed already, or when it exists
+// under rights that this user lacks (access denied). The handle is left to
+// the process's end when _execl replaces the process.
+static HANDLE take_run_mutex(int *another_run)
+{
+    HANDLE mutex = CreateMutexA(NULL, FALSE, RUN_MUTEX_NAME);
+    DWORD error = GetLastError();
+
+    *another_run = mutex != NULL ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+    return mutex;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_text, int)
 {
     char module_name[MODULE_NAME_SIZE];
+    CommandLine line;
+    RunStart start;
+    HANDLE mutex;
+    int code;
 
     instance_handle = instance;
     // Windows before Vista leaves a cut name unterminated.
     if (GetModuleFileNameA(NULL, module_name, sizeof module_name) == 0)
         module_name[0] = '\0';
     module_name[sizeof module_name - 1] = '\0';
-    if (is_uninstaller(module_name))
-        return uninstaller_run();
-    return normal_run();
+    start.uninstaller = is_uninstaller(module_name);
+    if (!read_command_line(command_text, start.uninstaller, &line))
+        return refuse_command_line(&line, start.uninstaller);
+    mutex = take_run_mutex(&start.another_run);
+    if (line.switched) {
+        start.command_text = command_text;
+        start.line = &line;
+        start.module_name = module_name;
+        code = switch_run(&start);
+    } else {
+        // Without switches the run is what it always was.
+        code = start.uninstaller ? remove_as_uninstaller(0) : normal_run();
+    }
+    if (mutex != NULL)
+        CloseHandle(mutex);
+    return code;
 }

@@ -49,9 +49,11 @@ typedef void (*StatusCallback)(const char *key);
     /* ERROR_SERVICE_SPECIFIC_ERROR, else 0: for a log, not an error. */   \
     VALUE(DWORD, service_exit_code, 0)                                     \
     VALUE(StatusCallback, status_callback, NULL)                           \
-    /* A switch run without any window; the log it keeps, if any. */      \
+    /* A switch run without any window; the log it keeps, if any; the     \
+       Retry answers a quiet run gave to the spooler's start. */           \
     VALUE(int, quiet_run, 0)                                               \
     BUFFER(log_path, LOG_PATH_SIZE, "")                                    \
+    VALUE(int, spooler_retries, 0)                                         \
     /* Text buffers. */                                                    \
     BUFFER(message_text, MESSAGE_TEXT_SIZE, "")                            \
     BUFFER(window_title, WINDOW_TITLE_SIZE, "")                            \

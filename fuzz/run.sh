@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build/fuzz
-for target in language_file_fuzzer substitution_fuzzer; do
+for target in language_file_fuzzer substitution_fuzzer command_line_fuzzer; do
     corpus=$(mktemp -d)
     cp fuzz/corpus/${target%_fuzzer}/* "$corpus"/
     echo "== $target for ${seconds}s"

@@ -3,6 +3,18 @@
 #ifndef SETUP_RESOURCE_H
 #define SETUP_RESOURCE_H
 
+/* The program's version: the version block's numbers and the text the
+ * run log starts with. */
+#define SETUP_VERSION_MAJOR 6
+#define SETUP_VERSION_MINOR 0
+#define SETUP_VERSION_BUILD 2
+#define SETUP_VERSION_REVISION 9
+#define SETUP_VERSION_STRING(dotted) #dotted
+#define SETUP_VERSION_TEXT_OF(a, b, c, d) SETUP_VERSION_STRING(a.b.c.d)
+#define SETUP_VERSION_TEXT                                                      \
+    SETUP_VERSION_TEXT_OF(SETUP_VERSION_MAJOR, SETUP_VERSION_MINOR, SETUP_VERSION_BUILD, \
+                          SETUP_VERSION_REVISION)
+
 #define IDI_SETUP 101
 
 #define IDD_CHOICE 104

@@ -95,5 +95,5 @@ void install_worker(void *)
     // Started again while the user retries.
     if (spooler_stopped)
         restart_spooler(TITLE_INSTALL, &answer);
-    EndDialog(progress_dialog, result);
+    end_progress(result);
 }

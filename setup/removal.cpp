@@ -279,5 +279,5 @@ void removal_worker(void *)
     }
     compose_result_text(TITLE_REMOVE, success);
     show_status(message_text);
-    EndDialog(progress_dialog, success);
+    end_progress(success);
 }

@@ -26,10 +26,17 @@ static void append_line(Report *report, const char *format, const char *name)
                                   sizeof report->text - report->length, format, name);
 }
 
+// A switch run that names its action scans without the choice dialog.
+static void set_scan_control(int control, const char *text)
+{
+    if (choice_dialog != NULL)
+        SetDlgItemTextA(choice_dialog, control, text);
+}
+
 static void set_report_control(int control, const char *text)
 {
     format_text(message_text, sizeof message_text, "%s", text);
-    SetDlgItemTextA(choice_dialog, control, message_text);
+    set_scan_control(control, message_text);
 }
 
 // The system line in control 1001; 0 when the platform is not supported.
@@ -46,7 +53,7 @@ static int show_system_line(int platform, const OSVERSIONINFOA *version)
     if (platform == PLATFORM_UNSUPPORTED_NT) {
         format_text(message_text, sizeof message_text,
                     "Microsoft Windows NT Version - %lu.%lu\r\n", major, minor);
-        SetDlgItemTextA(choice_dialog, IDC_SYSTEM_LINE, message_text);
+        set_scan_control(IDC_SYSTEM_LINE, message_text);
         set_report_control(IDC_REPORT, "not supported!");
         return 0;
     }
@@ -55,7 +62,7 @@ static int show_system_line(int platform, const OSVERSIONINFOA *version)
                     ? "Microsoft Windows NT Version - %lu.%lu"
                     : "Microsoft Windows 95 Version - %lu.%lu",
                 major, minor);
-    SetDlgItemTextA(choice_dialog, IDC_SYSTEM_LINE, message_text);
+    set_scan_control(IDC_SYSTEM_LINE, message_text);
     return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "setup/steps.h"
 
+#include "app/run_log.h"
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
@@ -20,6 +21,14 @@ void take_answer_for_step(int answer)
     step_answer = answer;
 }
 
+static StepOutcome step_outcome(const char *status_key, StepOutcome outcome)
+{
+    static const char *const NAMES[] = {"succeeded", "failed, went on", "failed, aborted"};
+
+    log_event("step %s %s", status_key, NAMES[outcome]);
+    return outcome;
+}
+
 StepOutcome run_step(const char *status_key, int (*operation)(void), const char *error_key,
                      int install)
 {
@@ -27,15 +36,15 @@ StepOutcome run_step(const char *status_key, int (*operation)(void), const char 
         show_status(status_key);
         step_answered = 0;
         if (operation())
-            return STEP_SUCCEEDED;
+            return step_outcome(status_key, STEP_SUCCEEDED);
         switch (step_answered ? step_answer : ask_on_error(error_key, install)) {
         case IDRETRY:
             continue;
         case IDABORT:
-            return STEP_ABORTED;
+            return step_outcome(status_key, STEP_ABORTED);
         default:
             // A step that failed fails the run, also when no one could be asked.
-            return STEP_IGNORED;
+            return step_outcome(status_key, STEP_IGNORED);
         }
     }
 }
@@ -54,7 +63,7 @@ int restart_spooler(int install, int *answer)
     }
 }
 
-void compose_result_text(int install, int succeeded)
+const char *compose_result_text(int install, int succeeded)
 {
     int family_95 = is_windows_95_family();
     const char *key;
@@ -68,4 +77,5 @@ void compose_result_text(int install, int succeeded)
                             product_display_name);
     else
         format_text(message_text, sizeof message_text, "%s", lookup_text(key, key));
+    return key;
 }

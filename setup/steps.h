@@ -27,7 +27,8 @@ int restart_spooler(int install, int *answer);
 
 // The closing text of an installation (install 1) or a removal (0) into
 // message_text: the success text with the product name, or the failure
-// text as it stands. No catalog text is trusted as a format.
-void compose_result_text(int install, int succeeded);
+// text as it stands. No catalog text is trusted as a format. Returns the
+// text's key.
+const char *compose_result_text(int install, int succeeded);
 
 #endif

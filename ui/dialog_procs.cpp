@@ -101,6 +101,27 @@ static INT_PTR progress_proc(HWND dialog, UINT message, int install, void (*work
     return 0;
 }
 
+// The result the worker of a quiet run ended with.
+static int quiet_worker_result;
+
+void end_progress(int result)
+{
+    if (quiet_run)
+        quiet_worker_result = result;
+    else
+        EndDialog(progress_dialog, result);
+}
+
+int run_worker(int install)
+{
+    if (!quiet_run)
+        return DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_PROGRESS), GetDesktopWindow(),
+                               install ? install_progress_proc : removal_progress_proc, 0) > 0;
+    quiet_worker_result = 0;
+    (install ? install_worker : removal_worker)(NULL);
+    return quiet_worker_result;
+}
+
 INT_PTR CALLBACK install_progress_proc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     return progress_proc(dialog, message, TITLE_INSTALL, install_worker);

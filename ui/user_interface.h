@@ -19,13 +19,24 @@ INT_PTR CALLBACK install_progress_proc(HWND dialog, UINT message, WPARAM wparam,
 INT_PTR CALLBACK removal_progress_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK result_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Runs the install (1) or removal (0) worker and returns its result: in
+// the progress dialog, or in a quiet run on this thread with no window.
+int run_worker(int install);
+// The worker's end: ends the progress dialog with the result, or in a quiet
+// run keeps it for run_worker.
+void end_progress(int result);
+
 // Shows the catalog text of the key (or the text itself) in the progress
-// dialog's status line.
+// dialog's status line; a quiet run writes it to the log instead.
 void show_status(const char *key);
 // Shows the system's text for the code in the result dialog; returns it.
+// A quiet run writes it to the log and goes on as after OK.
 DWORD show_system_error(DWORD code);
 // Asks Abort, Retry or Ignore with the key's text and the system's text for
 // last_error; returns IDABORT, IDRETRY, IDIGNORE, or 0 when no box showed.
+// A quiet run asks no one: Abort, but Retry twice for the spooler's start,
+// whose failure stops all printing on the machine. The log gets each
+// question with its key, error, system text and answer.
 int ask_on_error(const char *key, int install);
 
 #endif

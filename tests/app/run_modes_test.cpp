@@ -210,7 +210,7 @@ TEST(SetupState, TheProcessStartsWithNothingChosenAndTheInitialNames)
     const std::string start =
         "instance_handle=NULL choice_dialog=NULL progress_dialog=NULL action=0 "
         "processor_installed=0 nul_port_present=0 scan_port_index=0 last_error=0 "
-        "service_exit_code=0 status_callback=NULL quiet_run=0 log_path='' message_text='' window_title='' "
+        "service_exit_code=0 status_callback=NULL quiet_run=0 log_path='' spooler_retries=0 message_text='' window_title='' "
         "platform_branch=NULL driver_extension='' environment_name='' platform_tag='' system_dir='' driver_dir='' print_processor_dir='' "
         "program_dir='' platform_source_dir='' product_display_name='LUMETRA MAPI connector' "
         "product_short_name='LUMETRA' settings_source_name=NULL language_code='ger' "

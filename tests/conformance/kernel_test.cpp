@@ -214,3 +214,21 @@ CONFORMANCE_TEST(kernel, TheUserNameComesWithItsSizeIncludingTheTerminator)
     CHECK_EQ(size, needed);
     CHECK_EQ(short_buffer[0], 'x');
 }
+
+CONFORMANCE_TEST(kernel, ANamedMutexIsFoundAgainUntilItsLastHandleCloses)
+{
+    const char name[] = "ConformanceMutex";
+    POISON();
+    HANDLE first = CreateMutexA(NULL, FALSE, name);
+    CHECK(first != NULL);
+    CHECK_ERROR(ERROR_SUCCESS);
+    HANDLE second = CreateMutexA(NULL, TRUE, name);
+    CHECK(second != NULL && second != first);
+    CHECK_ERROR(ERROR_ALREADY_EXISTS);
+    HANDLE other_case = CreateMutexA(NULL, FALSE, "conformancemutex");
+    CHECK_ERROR(ERROR_SUCCESS);
+    CHECK(CloseHandle(other_case) && CloseHandle(second) && CloseHandle(first));
+    HANDLE again = CreateMutexA(NULL, FALSE, name);
+    CHECK_ERROR(ERROR_SUCCESS);
+    CHECK(CloseHandle(again));
+}

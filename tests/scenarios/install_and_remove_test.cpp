@@ -9,34 +9,6 @@
 
 namespace {
 
-struct MachineState {
-    std::map<std::string, std::string> files;
-    std::string registry;
-    std::string spooler;
-    std::vector<std::string> ports;
-};
-
-// The spooler's processors, drivers and printers, in a comparable form.
-std::string spooler_objects()
-{
-    std::string text;
-    std::string environment = winsim::machine().version.platform_id == VER_PLATFORM_WIN32_WINDOWS
-                                  ? "Windows 4.0"
-                                  : "Windows NT x86";
-    for (const std::string &processor : winsim::print_processors(environment))
-        text += "processor " + processor + "\n";
-    for (const winsim::DriverSetup &driver : winsim::printer_drivers(environment))
-        text += "driver " + driver.name + " " + driver.driver_path + "\n";
-    for (const winsim::PrinterSetup &printer : winsim::printers())
-        text += "printer " + printer.name + " " + printer.port + " " + printer.driver + "\n";
-    return text;
-}
-
-MachineState capture()
-{
-    return {file_snapshot(), winsim::registry_snapshot(), spooler_objects(), winsim::ports()};
-}
-
 // The names of the files that were added, removed or changed.
 std::set<std::string> changed_files(const MachineState &before, const MachineState &after)
 {

@@ -272,6 +272,19 @@ void arrange_installed_product(const std::string &language)
     winsim::put_file(system + "zantrel.apd", filled);
 }
 
+MachineState capture()
+{
+    std::string spooler;
+    std::string environment = family_95() ? "Windows 4.0" : "Windows NT x86";
+    for (const std::string &processor : winsim::print_processors(environment))
+        spooler += "processor " + processor + "\n";
+    for (const winsim::DriverSetup &driver : winsim::printer_drivers(environment))
+        spooler += "driver " + driver.name + " " + driver.driver_path + "\n";
+    for (const winsim::PrinterSetup &printer : winsim::printers())
+        spooler += "printer " + printer.name + " " + printer.port + " " + printer.driver + "\n";
+    return {file_snapshot(), winsim::registry_snapshot(), spooler, winsim::ports()};
+}
+
 std::map<std::string, std::string> file_snapshot()
 {
     std::map<std::string, std::string> files;

@@ -79,4 +79,14 @@ void arrange_installed_product(const std::string &language = "ger");
 // Every file of the machine (Windows path, bytes), for before/after checks.
 std::map<std::string, std::string> file_snapshot();
 
+// What a run may change: files, registry, the spooler's processors,
+// drivers and printers of the machine's environment (in one text), ports.
+struct MachineState {
+    std::map<std::string, std::string> files;
+    std::string registry;
+    std::string spooler;
+    std::vector<std::string> ports;
+};
+MachineState capture();
+
 #endif

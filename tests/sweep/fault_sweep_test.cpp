@@ -65,6 +65,7 @@ const std::map<std::string, DWORD> &sweep_errors()
         {"AddPrinterDriverA", ERROR_ACCESS_DENIED},
         {"ControlService", ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
         {"CopyFileA", ERROR_SHARING_VIOLATION},
+        {"CreateMutexA", ERROR_ACCESS_DENIED},
         {"CreateProcessA", ERROR_FILE_NOT_FOUND},
         {"DeleteFileA", ERROR_SHARING_VIOLATION},
         {"DeletePrintProcessorA", ERROR_ACCESS_DENIED},

@@ -1,5 +1,5 @@
-/* winsim: process creation and kernel handles (processthreadsapi.h and
- * handleapi.h of the Windows SDK). */
+/* winsim: process creation, mutexes and kernel handles (processthreadsapi.h,
+ * synchapi.h and handleapi.h of the Windows SDK). */
 #ifndef WINSIM_PROCESSTHREADSAPI_H
 #define WINSIM_PROCESSTHREADSAPI_H
 
@@ -37,6 +37,9 @@ typedef struct _PROCESS_INFORMATION {
     DWORD dwThreadId;
 } PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
+/* STARTUPINFOA's dwFlags. */
+#define STARTF_USESHOWWINDOW 0x00000001
+
 WINBASEAPI BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                                       LPSECURITY_ATTRIBUTES lpProcessAttributes,
                                       LPSECURITY_ATTRIBUTES lpThreadAttributes,
@@ -45,6 +48,9 @@ WINBASEAPI BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
                                       LPSTARTUPINFOA lpStartupInfo,
                                       LPPROCESS_INFORMATION lpProcessInformation);
 WINBASEAPI BOOL WINAPI CloseHandle(HANDLE hObject);
+/* Named kernel objects (synchapi.h). */
+WINBASEAPI HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                                      LPCSTR lpName);
 
 #ifdef __cplusplus
 }

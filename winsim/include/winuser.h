@@ -32,6 +32,7 @@ extern "C" {
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #endif
 
+#define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 
 #define WM_CLOSE 0x0010

@@ -1,10 +1,11 @@
-// winsim: kernel32's CreateProcessA and CloseHandle, and the programs of
-// the package that a started process runs.
+// winsim: kernel32's CreateProcessA, CreateMutexA and CloseHandle, and the
+// programs that a started process runs.
 #include <processthreadsapi.h>
 #include <winsim/processes.h>
 
 #include "machine_state.h"
 #include "paths.h"
+#include "user_interface_state.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +21,18 @@ using winsim::the_machine;
 
 namespace {
 
+// An open mutex handle: the mutex's name ("" for an unnamed one) and
+// whether the program's process opened it (a test opens one as another
+// process would).
+struct MutexHandle {
+    std::string name;
+    bool program;
+};
+
 struct ProcessesState {
     std::vector<winsim::ProcessStart> started;
     std::map<void *, DWORD> handles; // open process and thread handles, with their ids
+    std::map<void *, MutexHandle> mutexes;
     DWORD last_id = 0x100;
 };
 
@@ -123,12 +133,40 @@ DWORD program_of_command_line(const std::string &command_line, std::string &foun
     return first_error != 0 ? first_error : ERROR_FILE_NOT_FOUND;
 }
 
-// What the started program does: the package's fax server opens its
-// top-level window, which ends only on the system menu's Close.
-void run_started_program(const std::string &program)
+// The command line's words after the program's name.
+std::string arguments_of(const std::string &command_line)
 {
-    if (winsim::same_name(name_of(program), "faxsrv.exe"))
+    std::string::size_type end = 0;
+    if (!command_line.empty() && command_line[0] == '"')
+        end = command_line.find('"', 1);
+    end = command_line.find(' ', end == std::string::npos ? 0 : end);
+    if (end == std::string::npos)
+        return std::string();
+    return command_line.substr(command_line.find_first_not_of(' ', end) == std::string::npos
+                                   ? command_line.size()
+                                   : command_line.find_first_not_of(' ', end));
+}
+
+// What the started program does: the package's fax server opens its
+// top-level window, which ends only on the system menu's Close; the
+// system's command interpreter runs its "/c" line once the program that
+// started it has ended (a line that waits for that end behaves as on
+// Windows; one that races it is not modelled).
+void run_started_program(const std::string &program, const std::string &command_line)
+{
+    if (winsim::same_name(name_of(program), "faxsrv.exe")) {
         winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+        return;
+    }
+    std::string interpreter = winsim::resolve_path((winsim::machine().system_dir + "\\cmd.exe").c_str()).full;
+    if (!winsim::same_name(program, interpreter))
+        return;
+    std::string arguments = arguments_of(command_line);
+    if (arguments.compare(0, 3, "/c ") != 0) {
+        winsim::record_script_failure("the command interpreter's model runs only /c: " + command_line);
+        return;
+    }
+    winsim::run_after_program([arguments] { winsim::run_command_interpreter(arguments.substr(3)); });
 }
 
 } // namespace
@@ -183,9 +221,12 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
         *lpProcessInformation = {process, thread, process_id, thread_id};
         s.started.push_back({program, lpCommandLine != nullptr ? lpCommandLine : lpApplicationName,
                              dwCreationFlags, lpStartupInfo->cb,
-                             lpCurrentDirectory != nullptr ? lpCurrentDirectory : ""});
+                             lpCurrentDirectory != nullptr ? lpCurrentDirectory : "",
+                             (lpStartupInfo->dwFlags & STARTF_USESHOWWINDOW) != 0
+                                 ? static_cast<int>(lpStartupInfo->wShowWindow)
+                                 : -1});
     }
-    run_started_program(program);
+    run_started_program(program, lpCommandLine != nullptr ? lpCommandLine : lpApplicationName);
     return call.done(TRUE);
 }
 
@@ -199,9 +240,31 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject)
     if (hObject == current_process || hObject == current_thread)
         return call.done(TRUE);
     std::lock_guard<std::recursive_mutex> hold(lock());
-    if (state().handles.erase(hObject) == 0)
+    if (state().handles.erase(hObject) == 0 && state().mutexes.erase(hObject) == 0)
         return call.fail(FALSE, ERROR_INVALID_HANDLE);
     return call.done(TRUE);
+}
+
+// A named mutex is one object for every process: while any handle names
+// it, CreateMutexA of the same name (case-sensitive, as kernel object
+// names are) returns a new handle to it and sets ERROR_ALREADY_EXISTS;
+// bInitialOwner is then ignored. A new mutex sets the last error to 0.
+// Ownership and waits are not modelled: the program only asks whether the
+// mutex existed. Security attributes are not read.
+extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                                      LPCSTR lpName)
+{
+    Call call("CreateMutexA", describe("%p, %d, %s", static_cast<void *>(lpMutexAttributes),
+                                       bInitialOwner, quoted(lpName).c_str()));
+    if (call.faulted())
+        return call.fail_injected(static_cast<HANDLE>(nullptr));
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    std::string name = lpName != nullptr ? lpName : "";
+    bool existed = !name.empty() && winsim::mutex_exists(name);
+    HANDLE handle = the_machine().new_handle();
+    state().mutexes[handle] = {name, the_machine().image_in_use};
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return call.done(handle);
 }
 
 namespace winsim {
@@ -221,7 +284,25 @@ std::vector<ProcessStart> started_processes()
 int open_kernel_handle_count()
 {
     std::lock_guard<std::recursive_mutex> hold(lock());
-    return static_cast<int>(state().handles.size());
+    return static_cast<int>(state().handles.size() + state().mutexes.size());
+}
+
+bool mutex_exists(const std::string &name)
+{
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    for (const auto &open : state().mutexes) {
+        if (open.second.name == name)
+            return true;
+    }
+    return false;
+}
+
+// The process ended: Windows closes every handle it held.
+void close_program_kernel_objects()
+{
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    for (auto open = state().mutexes.begin(); open != state().mutexes.end();)
+        open = open->second.program ? state().mutexes.erase(open) : std::next(open);
 }
 
 } // namespace winsim

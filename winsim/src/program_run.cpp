@@ -26,6 +26,7 @@ const HINSTANCE program_instance = reinterpret_cast<HINSTANCE>(static_cast<uintp
 struct ProgramRun {
     std::vector<std::thread> threads; // started and not yet joined
     std::vector<winsim::ExecRecord> execs;
+    std::vector<std::function<void()>> after_end; // run_after_program's actions
     bool running = false;
     std::thread::id run_thread;
     int last_exit_code = 0;
@@ -139,6 +140,7 @@ namespace winsim
 void boot_program_run(Machine &m)
 {
     run_state().execs.clear();
+    run_state().after_end.clear();
     run_state().last_exit_code = 0;
     // The NT family's command interpreter; the 95 family has command.com instead.
     if (m.setup.version.platform_id == VER_PLATFORM_WIN32_NT)
@@ -169,7 +171,7 @@ void join_program_threads()
 // Returning from the entry is how the program exits; a successful _execl
 // ends the run with 0, as the C runtime ends the replaced process. The
 // program's threads then end on their own; they are waited for.
-int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int))
+int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int), const std::string &command_line)
 {
     {
         Hold hold(the_machine().lock);
@@ -182,21 +184,48 @@ int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int))
         the_machine().image_in_use = true;
         the_machine().image_released_after = ~0ull;
     }
-    static char command_line[] = "";
+    // Static, as the longjmp of _execl leaves this frame's objects behind.
+    static std::vector<char> arguments;
+    arguments.assign(command_line.begin(), command_line.end());
+    arguments.push_back('\0');
     int exit_code = 0;
     bool replaced = false;
     if (setjmp(run_end) == 0)
-        exit_code = entry(program_instance, nullptr, command_line, SW_SHOWNORMAL);
+        exit_code = entry(program_instance, nullptr, arguments.data(), SW_SHOWNORMAL);
     else
         replaced = true;
     join_program_threads();
-    if (replaced)
+    std::vector<std::function<void()>> after_end;
+    {
+        Hold hold(the_machine().lock);
+        after_end.swap(run_state().after_end);
+        // The process ends now, unless _execl ended it already.
+        if (!replaced)
+            the_machine().image_released_after = the_machine().clock_ms;
+    }
+    if (replaced) {
+        close_program_kernel_objects();
         run_replacing_program(execs().back());
+    }
+    for (const std::function<void()> &action : after_end)
+        action();
     Hold hold(the_machine().lock);
     the_machine().image_in_use = false;
     run_state().running = false;
     run_state().last_exit_code = exit_code;
     return exit_code;
+}
+
+void run_after_program(std::function<void()> action)
+{
+    {
+        Hold hold(the_machine().lock);
+        if (run_state().running) {
+            run_state().after_end.push_back(std::move(action));
+            return;
+        }
+    }
+    action();
 }
 
 int last_exit_code()

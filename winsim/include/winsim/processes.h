@@ -15,12 +15,17 @@ struct ProcessStart {
     DWORD flags;                   // creation flags
     DWORD startup_info_size;       // the STARTUPINFOA's cb as passed
     std::string current_directory; // as passed; empty for the caller's
+    // STARTUPINFOA's wShowWindow when its dwFlags hold STARTF_USESHOWWINDOW,
+    // else -1: the program's first window shows as it likes.
+    int show_window;
 };
 // Every successful CreateProcessA, in order.
 std::vector<ProcessStart> started_processes();
-// Process and thread handles that CreateProcessA returned and CloseHandle
-// has not closed.
+// Process and thread handles that CreateProcessA returned, and mutex
+// handles that CreateMutexA returned, that CloseHandle has not closed.
 int open_kernel_handle_count();
+// Whether a mutex of that name exists (an open handle names it).
+bool mutex_exists(const std::string &name);
 
 } // namespace winsim
 

@@ -134,11 +134,13 @@ struct ExecRecord {
 };
 
 // Runs the program's entry as the process would: a fixed instance handle,
-// an empty command line, SW_SHOWNORMAL. Its return value is the exit code.
+// the command line's arguments (what follows the program's name; empty by
+// default), SW_SHOWNORMAL. Its return value is the exit code.
 // A successful _execl on the run's thread ends the run at once with exit
 // code 0 (the process was replaced). Returns once the program's threads
 // have ended.
-int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int));
+int run_program(int(WINAPI *entry)(HINSTANCE, HINSTANCE, LPSTR, int),
+                const std::string &command_line = std::string());
 int last_exit_code();
 // Every _execl call, also those that could not start their program.
 std::vector<ExecRecord> execs();
