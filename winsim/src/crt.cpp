@@ -190,7 +190,7 @@ extern "C" FILE *winsim_fopen(const char *filename, const char *mode)
 
 extern "C" int _unlink(const char *filename)
 {
-    Call call("_unlink", quoted(filename));
+    Call call(__func__, quoted(filename));
     DWORD error = call.fault_error();
     ResolvedPath path = winsim::resolve_path(filename);
     if (error == 0)

@@ -25,7 +25,7 @@ extern "C" BOOL WINAPI EnumPrintProcessorsA(LPSTR pName, LPSTR pEnvironment, DWO
                                             LPBYTE pPrintProcessorInfo, DWORD cbBuf,
                                             LPDWORD pcbNeeded, LPDWORD pcReturned)
 {
-    Call call("EnumPrintProcessorsA", describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
                                                quoted(pEnvironment).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -52,7 +52,7 @@ extern "C" BOOL WINAPI EnumPrintProcessorsA(LPSTR pName, LPSTR pEnvironment, DWO
 extern "C" BOOL WINAPI AddPrintProcessorA(LPSTR pName, LPSTR pEnvironment, LPSTR pPathName,
                                           LPSTR pPrintProcessorName)
 {
-    Call call("AddPrintProcessorA",
+    Call call(__func__,
               describe("%s, %s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
                        quoted(pPathName).c_str(), quoted(pPrintProcessorName).c_str()));
     if (call.faulted())
@@ -83,7 +83,7 @@ extern "C" BOOL WINAPI AddPrintProcessorA(LPSTR pName, LPSTR pEnvironment, LPSTR
 extern "C" BOOL WINAPI DeletePrintProcessorA(LPSTR pName, LPSTR pEnvironment,
                                              LPSTR pPrintProcessorName)
 {
-    Call call("DeletePrintProcessorA",
+    Call call(__func__,
               describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
                        quoted(pPrintProcessorName).c_str()));
     if (call.faulted())

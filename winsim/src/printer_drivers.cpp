@@ -25,7 +25,7 @@ extern "C" BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWOR
                                            LPBYTE pDriverInfo, DWORD cbBuf, LPDWORD pcbNeeded,
                                            LPDWORD pcReturned)
 {
-    Call call("EnumPrinterDriversA", describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
                                               quoted(pEnvironment).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -81,7 +81,7 @@ static std::string journaled_driver_record(DWORD level, const DRIVER_INFO_3A *in
 extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
 {
     const DRIVER_INFO_3A *info = reinterpret_cast<const DRIVER_INFO_3A *>(pDriverInfo);
-    Call call("AddPrinterDriverA", quoted(pName) + ", " + std::to_string(Level) + ", " +
+    Call call(__func__, quoted(pName) + ", " + std::to_string(Level) + ", " +
                                        journaled_driver_record(Level, info));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -130,7 +130,7 @@ extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDrive
 // printer uses is refused.
 extern "C" BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName)
 {
-    Call call("DeletePrinterDriverA",
+    Call call(__func__,
               describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
                        quoted(pDriverName).c_str()));
     if (call.faulted())
@@ -161,7 +161,7 @@ extern "C" BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPS
 extern "C" BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName,
                                               DWORD dwDeleteFlag, DWORD dwVersionFlag)
 {
-    Call call("DeletePrinterDriverExA",
+    Call call(__func__,
               describe("%s, %s, %s, 0x%x, %u", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
                        quoted(pDriverName).c_str(), dwDeleteFlag, dwVersionFlag));
     if (call.faulted())

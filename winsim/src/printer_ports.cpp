@@ -24,7 +24,7 @@ using namespace winsim::spooler_internal;
 extern "C" BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf,
                                   LPDWORD pcbNeeded, LPDWORD pcReturned)
 {
-    Call call("EnumPortsA", describe("%s, %u, size %u", quoted(pName).c_str(), Level, cbBuf));
+    Call call(__func__, describe("%s, %u, size %u", quoted(pName).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -26,7 +26,7 @@ using namespace winsim::spooler_internal;
 extern "C" BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
                                      DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned)
 {
-    Call call("EnumPrintersA",
+    Call call(__func__,
               describe("0x%x, %s, %u, size %u", Flags, quoted(Name).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -58,7 +58,7 @@ extern "C" BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYT
 extern "C" BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter,
                                     LPPRINTER_DEFAULTSA pDefault)
 {
-    Call call("OpenPrinterA",
+    Call call(__func__,
               describe("%s, 0x%x", quoted(pPrinterName).c_str(),
                        pDefault == nullptr ? 0u : static_cast<unsigned>(pDefault->DesiredAccess)));
     if (call.faulted())
@@ -83,7 +83,7 @@ extern "C" BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter,
 // same.
 extern "C" BOOL WINAPI ClosePrinter(HANDLE hPrinter)
 {
-    Call call("ClosePrinter", handle_text(hPrinter));
+    Call call(__func__, handle_text(hPrinter));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -106,7 +106,7 @@ extern "C" BOOL WINAPI ClosePrinter(HANDLE hPrinter)
 // right.
 extern "C" BOOL WINAPI DeletePrinter(HANDLE hPrinter)
 {
-    Call call("DeletePrinter", handle_text(hPrinter));
+    Call call(__func__, handle_text(hPrinter));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -128,7 +128,7 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE hPrinter)
 extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 {
     const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(pPrinter);
-    Call call("AddPrinterA",
+    Call call(__func__,
               describe("%s, %u, %s", quoted(pName).c_str(), Level,
                        info == nullptr ? "NULL" : quoted(info->pPrinterName).c_str()));
     const HANDLE none = nullptr;
@@ -155,7 +155,7 @@ extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 extern "C" BOOL WINAPI GetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf,
                                    LPDWORD pcbNeeded)
 {
-    Call call("GetPrinterA",
+    Call call(__func__,
               describe("%s, %u, size %u", handle_text(hPrinter).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -178,7 +178,7 @@ extern "C" BOOL WINAPI GetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter
 // right to administer the printer.
 extern "C" BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command)
 {
-    Call call("SetPrinterA", describe("%s, %u, %u", handle_text(hPrinter).c_str(), Level, Command));
+    Call call(__func__, describe("%s, %u, %u", handle_text(hPrinter).c_str(), Level, Command));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

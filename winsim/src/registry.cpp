@@ -393,7 +393,7 @@ int open_key_handle_count()
 extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                      PHKEY phkResult)
 {
-    Call call("RegOpenKeyExA", describe("%s, %s, %u, 0x%x", key_text(hKey).c_str(),
+    Call call(__func__, describe("%s, %s, %u, 0x%x", key_text(hKey).c_str(),
                                         quoted(lpSubKey).c_str(), ulOptions, samDesired));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
@@ -421,7 +421,7 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                                        LPDWORD lpdwDisposition)
 {
-    Call call("RegCreateKeyExA",
+    Call call(__func__,
               describe("%s, %s, %u, %s, 0x%x, 0x%x, %p", key_text(hKey).c_str(),
                        quoted(lpSubKey).c_str(), Reserved, quoted(lpClass).c_str(), dwOptions,
                        samDesired, static_cast<void *>(lpSecurityAttributes)));
@@ -452,7 +452,7 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
 // The predefined keys may be closed too; that changes nothing.
 extern "C" LONG WINAPI RegCloseKey(HKEY hKey)
 {
-    Call call("RegCloseKey", key_text(hKey));
+    Call call(__func__, key_text(hKey));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -472,7 +472,7 @@ extern "C" LONG WINAPI RegCloseKey(HKEY hKey)
 extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                                       const BYTE *lpData, DWORD cbData)
 {
-    Call call("RegSetValueExA", describe("%s, %s, %u, %u, size %u", key_text(hKey).c_str(),
+    Call call(__func__, describe("%s, %s, %u, %u, size %u", key_text(hKey).c_str(),
                                          quoted(lpValueName).c_str(), Reserved, dwType, cbData));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
@@ -499,7 +499,7 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reser
 extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                         LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
-    Call call("RegQueryValueExA",
+    Call call(__func__,
               describe("%s, %s, size %u", key_text(hKey).c_str(), quoted(lpValueName).c_str(),
                        lpcbData == nullptr ? 0u : static_cast<unsigned>(*lpcbData)));
     (void)lpReserved;
@@ -535,7 +535,7 @@ extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD l
 
 extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    Call call("RegDeleteValueA",
+    Call call(__func__,
               describe("%s, %s", key_text(hKey).c_str(), quoted(lpValueName).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
@@ -560,7 +560,7 @@ extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 // predefined keys cannot be deleted.
 extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    Call call("RegDeleteKeyA",
+    Call call(__func__,
               describe("%s, %s", key_text(hKey).c_str(), quoted(lpSubKey).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));

@@ -212,7 +212,7 @@ using namespace winsim::setup_api_internal;
 extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle,
                                          PUINT ErrorLine)
 {
-    Call call("SetupOpenInfFileA",
+    Call call(__func__,
               describe("%s, %s, 0x%x", quoted(FileName).c_str(), quoted(InfClass).c_str(), InfStyle));
     const HINF failed = INVALID_HANDLE_VALUE;
     if (call.faulted())
@@ -261,7 +261,7 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD I
 // be closed. Closing a handle twice frees the INF twice.
 extern "C" VOID WINAPI SetupCloseInfFile(HINF InfHandle)
 {
-    Call call("SetupCloseInfFile", describe("%p", InfHandle));
+    Call call(__func__, describe("%p", InfHandle));
     std::lock_guard<std::recursive_mutex> hold(lock());
     if (InfHandle != INVALID_HANDLE_VALUE && InfHandle != nullptr && state().infs.erase(InfHandle) == 0)
         crashes("SetupCloseInfFile of a handle that is not open");
@@ -272,7 +272,7 @@ extern "C" VOID WINAPI SetupCloseInfFile(HINF InfHandle)
 // a NULL directory drops one.
 extern "C" BOOL WINAPI SetupSetDirectoryIdA(HINF InfHandle, DWORD Id, PCSTR Directory)
 {
-    Call call("SetupSetDirectoryIdA", describe("%p, %u, %s", InfHandle, Id, quoted(Directory).c_str()));
+    Call call(__func__, describe("%p, %u, %s", InfHandle, Id, quoted(Directory).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     std::lock_guard<std::recursive_mutex> hold(lock());
@@ -294,7 +294,7 @@ extern "C" BOOL WINAPI SetupSetDirectoryIdA(HINF InfHandle, DWORD Id, PCSTR Dire
 
 extern "C" PVOID WINAPI SetupInitDefaultQueueCallback(HWND OwnerWindow)
 {
-    Call call("SetupInitDefaultQueueCallback", describe("%p", static_cast<void *>(OwnerWindow)));
+    Call call(__func__, describe("%p", static_cast<void *>(OwnerWindow)));
     if (call.faulted())
         return call.fail_injected(static_cast<PVOID>(nullptr));
     std::lock_guard<std::recursive_mutex> hold(lock());
@@ -306,7 +306,7 @@ extern "C" PVOID WINAPI SetupInitDefaultQueueCallback(HWND OwnerWindow)
 // Releasing a context twice frees it twice.
 extern "C" VOID WINAPI SetupTermDefaultQueueCallback(PVOID Context)
 {
-    Call call("SetupTermDefaultQueueCallback", describe("%p", Context));
+    Call call(__func__, describe("%p", Context));
     std::lock_guard<std::recursive_mutex> hold(lock());
     if (Context != nullptr && state().contexts.erase(Context) == 0)
         crashes("SetupTermDefaultQueueCallback of a context that is not live");
@@ -324,7 +324,7 @@ extern "C" VOID WINAPI SetupTermDefaultQueueCallback(PVOID Context)
 extern "C" UINT WINAPI SetupDefaultQueueCallbackA(PVOID Context, UINT Notification, UINT_PTR Param1,
                                                   UINT_PTR Param2)
 {
-    Call call("SetupDefaultQueueCallbackA",
+    Call call(__func__,
               describe("%p, %s", Context, notification_text(Notification, Param1).c_str()));
     {
         std::lock_guard<std::recursive_mutex> hold(lock());
@@ -390,7 +390,7 @@ extern "C" BOOL WINAPI SetupInstallFromInfSectionA(HWND Owner, HINF InfHandle, P
                                                    HDEVINFO DeviceInfoSet,
                                                    PSP_DEVINFO_DATA DeviceInfoData)
 {
-    Call call("SetupInstallFromInfSectionA",
+    Call call(__func__,
               describe("%p, %p, %s, 0x%x, %p, %s, 0x%x, %p, %p", static_cast<void *>(Owner),
                        InfHandle, quoted(SectionName).c_str(), Flags,
                        static_cast<void *>(RelativeKeyRoot), quoted(SourceRootPath).c_str(),

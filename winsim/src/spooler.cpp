@@ -119,7 +119,7 @@ extern "C" BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironmen
                                                   LPBYTE pDriverDirectory, DWORD cbBuf,
                                                   LPDWORD pcbNeeded)
 {
-    Call call("GetPrinterDriverDirectoryA", describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
                                                      quoted(pEnvironment).c_str(), Level, cbBuf));
     return query_directory(call, Directory::driver, pName, pEnvironment, Level, pDriverDirectory,
                            cbBuf, pcbNeeded);
@@ -129,7 +129,7 @@ extern "C" BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironme
                                                    LPBYTE pPrintProcessorInfo, DWORD cbBuf,
                                                    LPDWORD pcbNeeded)
 {
-    Call call("GetPrintProcessorDirectoryA",
+    Call call(__func__,
               describe("%s, %s, %u, size %u", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
                        Level, cbBuf));
     return query_directory(call, Directory::print_processor, pName, pEnvironment, Level,

@@ -128,7 +128,7 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
                                        DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
                                        va_list *Arguments)
 {
-    Call call("FormatMessageA", describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource,
+    Call call(__func__, describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource,
                                          dwMessageId, dwLanguageId, nSize));
     (void)Arguments;
     const DWORD sources =
@@ -164,7 +164,7 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
 // could not free.
 extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem)
 {
-    Call call("LocalFree", describe("%p", hMem));
+    Call call(__func__, describe("%p", hMem));
     const HLOCAL freed = nullptr;
     if (call.faulted())
         return call.fail_injected(hMem);
@@ -184,7 +184,7 @@ extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem)
 // fault is not honoured.
 extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
 {
-    Call call("lstrcmpiA",
+    Call call(__func__,
               describe("%s, %s", quoted(lpString1).c_str(), quoted(lpString2).c_str()));
     const unsigned char *a = reinterpret_cast<const unsigned char *>(lpString1);
     const unsigned char *b = reinterpret_cast<const unsigned char *>(lpString2);

@@ -724,7 +724,7 @@ std::vector<std::string> control_text_history(int template_id, int control_id)
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
                                           HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
-    Call call("DialogBoxParamA",
+    Call call(__func__,
               describe("%p, %s, %s, %ld", static_cast<void *>(hInstance),
                        template_name_text(lpTemplateName).c_str(), handle_text(hWndParent).c_str(),
                        static_cast<long>(dwInitParam)));
@@ -777,7 +777,7 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
 
 extern "C" BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
 {
-    Call call("EndDialog",
+    Call call(__func__,
               describe("%s, %ld", handle_text(hDlg).c_str(), static_cast<long>(nResult)));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -802,7 +802,7 @@ static Window *dialog_control(Machine &m, HWND dialog, int id, DWORD *error)
 
 extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 {
-    Call call("GetDlgItem", describe("%s, %d", handle_text(hDlg).c_str(), nIDDlgItem));
+    Call call(__func__, describe("%s, %d", handle_text(hDlg).c_str(), nIDDlgItem));
     const HWND none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -814,7 +814,7 @@ extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 
 extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
 {
-    Call call("SetDlgItemTextA", describe("%s, %d, %s", handle_text(hDlg).c_str(), nIDDlgItem,
+    Call call(__func__, describe("%s, %d, %s", handle_text(hDlg).c_str(), nIDDlgItem,
                                           quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -829,7 +829,7 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpStrin
 
 extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
-    Call call("SetWindowTextA",
+    Call call(__func__,
               describe("%s, %s", handle_text(hWnd).c_str(), quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -856,7 +856,7 @@ static int copy_text(const std::string &text, LPSTR buffer, int size)
 
 extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 {
-    Call call("GetWindowTextA", describe("%s, size %d", handle_text(hWnd).c_str(), nMaxCount));
+    Call call(__func__, describe("%s, size %d", handle_text(hWnd).c_str(), nMaxCount));
     if (call.faulted()) {
         copy_text("", lpString, nMaxCount);
         return call.fail_injected(0);
@@ -872,7 +872,7 @@ extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax)
 {
-    Call call("GetDlgItemTextA",
+    Call call(__func__,
               describe("%s, %d, size %d", handle_text(hDlg).c_str(), nIDDlgItem, cchMax));
     if (call.faulted()) {
         copy_text("", lpString, cchMax);
@@ -893,7 +893,7 @@ extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString
 // controls keep none. A radio button does not uncheck the others here.
 extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 {
-    Call call("CheckDlgButton",
+    Call call(__func__,
               describe("%s, %d, %u", handle_text(hDlg).c_str(), nIDButton, uCheck));
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -909,7 +909,7 @@ extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 
 extern "C" UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
 {
-    Call call("IsDlgButtonChecked", describe("%s, %d", handle_text(hDlg).c_str(), nIDButton));
+    Call call(__func__, describe("%s, %d", handle_text(hDlg).c_str(), nIDButton));
     if (call.faulted())
         return call.fail_injected(0u);
     Hold hold(the_machine().lock);
@@ -923,7 +923,7 @@ extern "C" UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
 // Returns whether the window was disabled before.
 extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
 {
-    Call call("EnableWindow", describe("%s, %d", handle_text(hWnd).c_str(), bEnable));
+    Call call(__func__, describe("%s, %d", handle_text(hWnd).c_str(), bEnable));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -938,7 +938,7 @@ extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
 // The desktop always exists: this call cannot fail.
 extern "C" HWND WINAPI GetDesktopWindow(void)
 {
-    Call call("GetDesktopWindow", "");
+    Call call(__func__, "");
     return call.done(desktop);
 }
 
@@ -949,7 +949,7 @@ extern "C" HWND WINAPI GetDesktopWindow(void)
 // Cancel when the box has it, else its first button.
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    Call call("MessageBoxA", describe("%s, %s, %s, 0x%x", handle_text(hWnd).c_str(),
+    Call call(__func__, describe("%s, %s, %s, 0x%x", handle_text(hWnd).c_str(),
                                       quoted(lpText).c_str(), quoted(lpCaption).c_str(), uType));
     if (call.faulted())
         return call.fail_injected(0);
@@ -992,7 +992,7 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 // queue.
 extern "C" INT WINAPI SetupPromptReboot(HSPFILEQ FileQueue, HWND Owner, BOOL ScanOnly)
 {
-    Call call("SetupPromptReboot",
+    Call call(__func__,
               describe("%p, %s, %d", FileQueue, handle_text(Owner).c_str(), ScanOnly));
     if (call.faulted())
         return call.fail_injected(-1);
