@@ -3,6 +3,7 @@
 #include <winsim/crt.h>
 #include <io.h>
 
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -12,12 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::the_machine;
 
 namespace {
 

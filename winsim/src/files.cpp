@@ -1,5 +1,6 @@
 // winsim: kernel32's file calls on the simulated file system, and the
 // helpers with which tests arrange and read that file system.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -10,13 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::the_machine;
 
 namespace {
 

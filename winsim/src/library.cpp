@@ -1,6 +1,7 @@
 // winsim: kernel32's run-time library loading. The one library a program
 // loads here is the spooler's client, WINSPOOL.DRV, whose functions are
 // winsim's own.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -9,13 +10,6 @@
 
 #include <map>
 #include <set>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {

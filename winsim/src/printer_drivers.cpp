@@ -6,16 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::DriverSetup;
-using winsim::Machine;
-using winsim::PrinterSetup;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::SpoolerEnvironment;
-using winsim::the_machine;
-
 using namespace winsim::spooler_internal;
 
 // ---- Drivers.

@@ -1,5 +1,6 @@
 // winsim: kernel32's win.ini profile calls, on the file win.ini in the
 // Windows directory of the simulated file system.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 #include "spooler_objects.h"
@@ -8,13 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {

@@ -1,6 +1,7 @@
 // winsim: advapi32's registry calls, and the helpers with which tests
 // arrange and read the registry. The win.ini profile and library loading
 // live in profile.cpp and library.cpp.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -11,13 +12,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {

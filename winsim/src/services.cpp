@@ -1,5 +1,6 @@
 // winsim: advapi32's service control manager of the NT family, and the
 // helpers with which tests arrange and read its services.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -7,13 +8,8 @@
 #include <cstring>
 #include <functional>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
 using winsim::Service;
 using winsim::ServiceHandle;
-using winsim::the_machine;
 
 namespace {
 

@@ -21,19 +21,6 @@
 
 #include "setup_api_internal.h"
 
-using winsim::Call;
-using winsim::describe;
-using winsim::InfFile;
-using winsim::InfLine;
-using winsim::InfSection;
-using winsim::PromptAnswer;
-using winsim::PromptKind;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::same_name;
-using winsim::the_machine;
-
 namespace winsim::setup_api_internal
 {
 

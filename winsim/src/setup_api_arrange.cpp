@@ -1,19 +1,6 @@
 // winsim: the helpers with which tests arrange and read the Setup API.
 #include "setup_api_internal.h"
 
-using winsim::Call;
-using winsim::describe;
-using winsim::InfFile;
-using winsim::InfLine;
-using winsim::InfSection;
-using winsim::PromptAnswer;
-using winsim::PromptKind;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::same_name;
-using winsim::the_machine;
-
 using namespace winsim::setup_api_internal;
 
 namespace winsim {

@@ -6,6 +6,7 @@
 #include "inf_file.h"
 #include "machine_state.h"
 #include "paths.h"
+#include "winsim_internal.h"
 
 #include <setupapi.h>
 #include <winsim/setup_api.h>
@@ -16,6 +17,12 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+using winsim::InfFile;
+using winsim::InfLine;
+using winsim::InfSection;
+using winsim::PromptAnswer;
+using winsim::PromptKind;
 
 namespace winsim::setup_api_internal
 {

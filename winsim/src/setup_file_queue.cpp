@@ -10,19 +10,6 @@
 #include <fstream>
 #include <sstream>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::InfFile;
-using winsim::InfLine;
-using winsim::InfSection;
-using winsim::PromptAnswer;
-using winsim::PromptKind;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::same_name;
-using winsim::the_machine;
-
 namespace winsim::setup_api_internal
 {
 
@@ -265,7 +252,6 @@ CopyOutcome copy_file(const std::string &source, const std::string &target, DWOR
     }
     return outcome;
 }
-
 
 // A source medium is asked for (SPFILENOTIFY_NEEDMEDIA) before the first
 // file taken from it, again until that file (or the tag file) is there or

@@ -1,17 +1,13 @@
 // winsim: the print spooler (winspool.drv): its environments and directory
 // queries.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
 #include <cstring>
 
-using winsim::Call;
-using winsim::describe;
 using winsim::find_environment;
-using winsim::Machine;
-using winsim::quoted;
 using winsim::SpoolerEnvironment;
-using winsim::the_machine;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #define WINSIM_SPOOLER_INTERNAL_H
 
 #include "machine_state.h"
+#include "winsim_internal.h"
 
 #include <winsim/spooler.h>
 #include <winspool.h>
@@ -14,6 +15,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+using winsim::DriverSetup;
+using winsim::PrinterSetup;
+using winsim::SpoolerEnvironment;
 
 namespace winsim::spooler_internal
 {

@@ -17,16 +17,6 @@
 #include <cstring>
 #include <map>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::DriverSetup;
-using winsim::Machine;
-using winsim::PrinterSetup;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::SpoolerEnvironment;
-using winsim::the_machine;
-
 namespace winsim::spooler_internal
 {
 

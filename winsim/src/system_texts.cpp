@@ -1,5 +1,6 @@
 // winsim: the system's message texts (FormatMessageA), the local memory
 // they come in, and lstrcmpiA.
+#include "winsim_internal.h"
 #include "paths.h"
 #include "user_interface_state.h"
 
@@ -8,11 +9,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::the_machine;
 
 namespace
 {

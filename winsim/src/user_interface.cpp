@@ -5,6 +5,7 @@
 // held while a dialog procedure or a test's action or answer runs, so that
 // those may call in from any thread (a worker sets the status line while
 // the dialog's thread waits in its modal loop).
+#include "winsim_internal.h"
 #include "paths.h"
 #include "user_interface_state.h"
 
@@ -17,16 +18,11 @@
 #include <deque>
 #include <map>
 
-using winsim::Call;
 using winsim::ClosesOn;
-using winsim::describe;
 using winsim::Dialog;
 using winsim::DialogTemplate;
-using winsim::Machine;
 using winsim::MessageBoxSeen;
-using winsim::quoted;
 using winsim::record_script_failure;
-using winsim::the_machine;
 using winsim::Window;
 
 namespace

@@ -1,17 +1,13 @@
 // winsim: user32's windows and messages, advapi32's user name, and the
 // helpers with which tests open windows of other programs.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
 #include <climits>
 #include <cstring>
 
-using winsim::Call;
 using winsim::ClosesOn;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::the_machine;
 using winsim::Window;
 
 namespace {
