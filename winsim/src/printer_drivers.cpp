@@ -40,13 +40,9 @@ extern "C" BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWOR
     return call.fail(FALSE, ERROR_INVALID_LEVEL);
 }
 
-// Installs the driver of a DRIVER_INFO_2 or _3 record into the record's
-// environment (NULL: the machine's own). Every file it names must already
-// be in that environment's driver directory (ERROR_FILE_NOT_FOUND). An
-// installed driver of the name is updated.
-// The record as the caller gave it, every text quoted or NULL: the driver
-// the spooler keeps makes a null member and an empty one alike, the caller's
-// record does not.
+// The caller's DRIVER_INFO_2 or _3 record as AddPrinterDriverA's journal
+// line shows it, every text quoted or NULL: the driver the spooler keeps
+// makes a null member and an empty one alike, the caller's record does not.
 static std::string journaled_driver_record(DWORD level, const DRIVER_INFO_3A *info)
 {
     if (info == nullptr)
@@ -68,6 +64,10 @@ static std::string journaled_driver_record(DWORD level, const DRIVER_INFO_3A *in
     return text + "}";
 }
 
+// Installs the driver of a DRIVER_INFO_2 or _3 record into the record's
+// environment (NULL: the machine's own). Every file it names must already
+// be in that environment's driver directory (ERROR_FILE_NOT_FOUND). An
+// installed driver of the name is updated.
 extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
 {
     const DRIVER_INFO_3A *info = reinterpret_cast<const DRIVER_INFO_3A *>(pDriverInfo);
