@@ -75,7 +75,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
                                  BOOL bFailIfExists)
 {
     Call call(__func__, describe("%s, %s, %d", quoted(lpExistingFileName).c_str(),
-                                    quoted(lpNewFileName).c_str(), bFailIfExists));
+                                 quoted(lpNewFileName).c_str(), bFailIfExists));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath from = resolve_path(lpExistingFileName);
@@ -162,7 +162,7 @@ extern "C" UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString
                                         LPSTR lpTempFileName)
 {
     Call call(__func__, describe("%s, %s, %u", quoted(lpPathName).c_str(),
-                                           quoted(lpPrefixString).c_str(), uUnique));
+                                 quoted(lpPrefixString).c_str(), uUnique));
     if (call.faulted())
         return call.fail_injected(0u);
     ResolvedPath folder = resolve_path(lpPathName);

@@ -175,7 +175,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     bool by_name = reinterpret_cast<uintptr_t>(lpProcName) > 0xFFFF;
     Call call(__func__, describe("%s, %s", module_text(hModule).c_str(),
-                                         by_name ? quoted(lpProcName).c_str() : "ordinal"));
+                                 by_name ? quoted(lpProcName).c_str() : "ordinal"));
     void *const none = nullptr;
     if (call.faulted())
         return reinterpret_cast<FARPROC>(call.fail_injected(none));

@@ -16,7 +16,7 @@ extern "C" BOOL WINAPI EnumPrintProcessorsA(LPSTR pName, LPSTR pEnvironment, DWO
                                             LPDWORD pcbNeeded, LPDWORD pcReturned)
 {
     Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
-                                               quoted(pEnvironment).c_str(), Level, cbBuf));
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -73,9 +73,8 @@ extern "C" BOOL WINAPI AddPrintProcessorA(LPSTR pName, LPSTR pEnvironment, LPSTR
 extern "C" BOOL WINAPI DeletePrintProcessorA(LPSTR pName, LPSTR pEnvironment,
                                              LPSTR pPrintProcessorName)
 {
-    Call call(__func__,
-              describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
-                       quoted(pPrintProcessorName).c_str()));
+    Call call(__func__, describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
+                                 quoted(pPrintProcessorName).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -16,7 +16,7 @@ extern "C" BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWOR
                                            LPDWORD pcReturned)
 {
     Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
-                                              quoted(pEnvironment).c_str(), Level, cbBuf));
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -72,7 +72,7 @@ extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDrive
 {
     const DRIVER_INFO_3A *info = reinterpret_cast<const DRIVER_INFO_3A *>(pDriverInfo);
     Call call(__func__, quoted(pName) + ", " + std::to_string(Level) + ", " +
-                                       journaled_driver_record(Level, info));
+                            journaled_driver_record(Level, info));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -120,9 +120,8 @@ extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDrive
 // printer uses is refused.
 extern "C" BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName)
 {
-    Call call(__func__,
-              describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
-                       quoted(pDriverName).c_str()));
+    Call call(__func__, describe("%s, %s, %s", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
+                                 quoted(pDriverName).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -118,9 +118,8 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE hPrinter)
 extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 {
     const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(pPrinter);
-    Call call(__func__,
-              describe("%s, %u, %s", quoted(pName).c_str(), Level,
-                       info == nullptr ? "NULL" : quoted(info->pPrinterName).c_str()));
+    Call call(__func__, describe("%s, %u, %s", quoted(pName).c_str(), Level,
+                                 info == nullptr ? "NULL" : quoted(info->pPrinterName).c_str()));
     const HANDLE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -145,8 +144,7 @@ extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 extern "C" BOOL WINAPI GetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf,
                                    LPDWORD pcbNeeded)
 {
-    Call call(__func__,
-              describe("%s, %u, size %u", handle_text(hPrinter).c_str(), Level, cbBuf));
+    Call call(__func__, describe("%s, %u, size %u", handle_text(hPrinter).c_str(), Level, cbBuf));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -137,8 +137,8 @@ DWORD copy_list(const std::vector<std::string> &names, LPSTR buffer, DWORD size)
 // the [ports] section is a port for the spooler.
 extern "C" BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString)
 {
-    Call call(__func__, describe("%s, %s, %s", quoted(lpAppName).c_str(),
-                                              quoted(lpKeyName).c_str(), quoted(lpString).c_str()));
+    Call call(__func__, describe("%s, %s, %s", quoted(lpAppName).c_str(), quoted(lpKeyName).c_str(),
+                                 quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -196,9 +196,8 @@ extern "C" BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, L
 extern "C" DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                           LPSTR lpReturnedString, DWORD nSize)
 {
-    Call call(__func__,
-              describe("%s, %s, %s, size %u", quoted(lpAppName).c_str(), quoted(lpKeyName).c_str(),
-                       quoted(lpDefault).c_str(), nSize));
+    Call call(__func__, describe("%s, %s, %s, size %u", quoted(lpAppName).c_str(),
+                                 quoted(lpKeyName).c_str(), quoted(lpDefault).c_str(), nSize));
     if (call.faulted())
         return call.fail_injected(0u);
     Machine &m = the_machine();

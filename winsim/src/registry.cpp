@@ -388,7 +388,7 @@ extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions
                                      PHKEY phkResult)
 {
     Call call(__func__, describe("%s, %s, %u, 0x%x", key_text(hKey).c_str(),
-                                        quoted(lpSubKey).c_str(), ulOptions, samDesired));
+                                 quoted(lpSubKey).c_str(), ulOptions, samDesired));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -415,10 +415,9 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                                        LPDWORD lpdwDisposition)
 {
-    Call call(__func__,
-              describe("%s, %s, %u, %s, 0x%x, 0x%x, %p", key_text(hKey).c_str(),
-                       quoted(lpSubKey).c_str(), Reserved, quoted(lpClass).c_str(), dwOptions,
-                       samDesired, static_cast<void *>(lpSecurityAttributes)));
+    Call call(__func__, describe("%s, %s, %u, %s, 0x%x, 0x%x, %p", key_text(hKey).c_str(),
+                                 quoted(lpSubKey).c_str(), Reserved, quoted(lpClass).c_str(),
+                                 dwOptions, samDesired, static_cast<void *>(lpSecurityAttributes)));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -467,7 +466,7 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reser
                                       const BYTE *lpData, DWORD cbData)
 {
     Call call(__func__, describe("%s, %s, %u, %u, size %u", key_text(hKey).c_str(),
-                                         quoted(lpValueName).c_str(), Reserved, dwType, cbData));
+                                 quoted(lpValueName).c_str(), Reserved, dwType, cbData));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -529,8 +528,7 @@ extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD l
 
 extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    Call call(__func__,
-              describe("%s, %s", key_text(hKey).c_str(), quoted(lpValueName).c_str()));
+    Call call(__func__, describe("%s, %s", key_text(hKey).c_str(), quoted(lpValueName).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -554,8 +552,7 @@ extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 // predefined keys cannot be deleted.
 extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    Call call(__func__,
-              describe("%s, %s", key_text(hKey).c_str(), quoted(lpSubKey).c_str()));
+    Call call(__func__, describe("%s, %s", key_text(hKey).c_str(), quoted(lpSubKey).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();

@@ -285,7 +285,7 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
                                            DWORD dwDesiredAccess)
 {
     Call call(__func__, describe("%s, %s, 0x%x", quoted(lpMachineName).c_str(),
-                                         quoted(lpDatabaseName).c_str(), dwDesiredAccess));
+                                 quoted(lpDatabaseName).c_str(), dwDesiredAccess));
     const SC_HANDLE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -311,7 +311,7 @@ extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceN
                                          DWORD dwDesiredAccess)
 {
     Call call(__func__, describe("%s, %s, 0x%x", handle_text(hSCManager).c_str(),
-                                       quoted(lpServiceName).c_str(), dwDesiredAccess));
+                                 quoted(lpServiceName).c_str(), dwDesiredAccess));
     const SC_HANDLE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -481,8 +481,8 @@ extern "C" BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServic
                                               LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize,
                                               LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned)
 {
-    Call call(__func__, describe("%s, %u, size %u", handle_text(hService).c_str(),
-                                                 dwServiceState, cbBufSize));
+    Call call(__func__, describe("%s, %u, size %u", handle_text(hService).c_str(), dwServiceState,
+                                 cbBufSize));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -199,8 +199,8 @@ using namespace winsim::setup_api_internal;
 extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle,
                                          PUINT ErrorLine)
 {
-    Call call(__func__,
-              describe("%s, %s, 0x%x", quoted(FileName).c_str(), quoted(InfClass).c_str(), InfStyle));
+    Call call(__func__, describe("%s, %s, 0x%x", quoted(FileName).c_str(), quoted(InfClass).c_str(),
+                                 InfStyle));
     const HINF failed = INVALID_HANDLE_VALUE;
     if (call.faulted())
         return call.fail_injected(failed);

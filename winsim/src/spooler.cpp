@@ -116,7 +116,7 @@ extern "C" BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironmen
                                                   LPDWORD pcbNeeded)
 {
     Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
-                                                     quoted(pEnvironment).c_str(), Level, cbBuf));
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     return query_directory(call, Directory::driver, pName, pEnvironment, Level, pDriverDirectory,
                            cbBuf, pcbNeeded);
 }
@@ -125,9 +125,8 @@ extern "C" BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironme
                                                    LPBYTE pPrintProcessorInfo, DWORD cbBuf,
                                                    LPDWORD pcbNeeded)
 {
-    Call call(__func__,
-              describe("%s, %s, %u, size %u", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
-                       Level, cbBuf));
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     return query_directory(call, Directory::print_processor, pName, pEnvironment, Level,
                            pPrintProcessorInfo, cbBuf, pcbNeeded);
 }

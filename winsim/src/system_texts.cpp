@@ -124,8 +124,8 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
                                        DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
                                        va_list *Arguments)
 {
-    Call call(__func__, describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource,
-                                         dwMessageId, dwLanguageId, nSize));
+    Call call(__func__, describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource, dwMessageId,
+                                 dwLanguageId, nSize));
     (void)Arguments;
     const DWORD sources =
         FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM;
@@ -180,8 +180,7 @@ extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem)
 // fault is not honoured.
 extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
 {
-    Call call(__func__,
-              describe("%s, %s", quoted(lpString1).c_str(), quoted(lpString2).c_str()));
+    Call call(__func__, describe("%s, %s", quoted(lpString1).c_str(), quoted(lpString2).c_str()));
     const unsigned char *a = reinterpret_cast<const unsigned char *>(lpString1);
     const unsigned char *b = reinterpret_cast<const unsigned char *>(lpString2);
     for (;; a++, b++) {

@@ -720,10 +720,9 @@ std::vector<std::string> control_text_history(int template_id, int control_id)
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
                                           HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
-    Call call(__func__,
-              describe("%p, %s, %s, %ld", static_cast<void *>(hInstance),
-                       template_name_text(lpTemplateName).c_str(), handle_text(hWndParent).c_str(),
-                       static_cast<long>(dwInitParam)));
+    Call call(__func__, describe("%p, %s, %s, %ld", static_cast<void *>(hInstance),
+                                 template_name_text(lpTemplateName).c_str(),
+                                 handle_text(hWndParent).c_str(), static_cast<long>(dwInitParam)));
     const INT_PTR failed = -1;
     if (call.faulted())
         return call.fail_injected(failed);
@@ -773,8 +772,7 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
 
 extern "C" BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
 {
-    Call call(__func__,
-              describe("%s, %ld", handle_text(hDlg).c_str(), static_cast<long>(nResult)));
+    Call call(__func__, describe("%s, %ld", handle_text(hDlg).c_str(), static_cast<long>(nResult)));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -811,7 +809,7 @@ extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
 {
     Call call(__func__, describe("%s, %d, %s", handle_text(hDlg).c_str(), nIDDlgItem,
-                                          quoted(lpString).c_str()));
+                                 quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -825,8 +823,7 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpStrin
 
 extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
-    Call call(__func__,
-              describe("%s, %s", handle_text(hWnd).c_str(), quoted(lpString).c_str()));
+    Call call(__func__, describe("%s, %s", handle_text(hWnd).c_str(), quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -868,8 +865,7 @@ extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax)
 {
-    Call call(__func__,
-              describe("%s, %d, size %d", handle_text(hDlg).c_str(), nIDDlgItem, cchMax));
+    Call call(__func__, describe("%s, %d, size %d", handle_text(hDlg).c_str(), nIDDlgItem, cchMax));
     if (call.faulted()) {
         copy_text("", lpString, cchMax);
         return call.fail_injected(0u);
@@ -889,8 +885,7 @@ extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString
 // controls keep none. A radio button does not uncheck the others here.
 extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 {
-    Call call(__func__,
-              describe("%s, %d, %u", handle_text(hDlg).c_str(), nIDButton, uCheck));
+    Call call(__func__, describe("%s, %d, %u", handle_text(hDlg).c_str(), nIDButton, uCheck));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -946,7 +941,7 @@ extern "C" HWND WINAPI GetDesktopWindow(void)
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     Call call(__func__, describe("%s, %s, %s, 0x%x", handle_text(hWnd).c_str(),
-                                      quoted(lpText).c_str(), quoted(lpCaption).c_str(), uType));
+                                 quoted(lpText).c_str(), quoted(lpCaption).c_str(), uType));
     if (call.faulted())
         return call.fail_injected(0);
     std::vector<int> buttons = buttons_of(uType);
@@ -988,8 +983,7 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 // queue.
 extern "C" INT WINAPI SetupPromptReboot(HSPFILEQ FileQueue, HWND Owner, BOOL ScanOnly)
 {
-    Call call(__func__,
-              describe("%p, %s, %d", FileQueue, handle_text(Owner).c_str(), ScanOnly));
+    Call call(__func__, describe("%p, %s, %d", FileQueue, handle_text(Owner).c_str(), ScanOnly));
     if (call.faulted())
         return call.fail_injected(-1);
     if (FileQueue != nullptr) {

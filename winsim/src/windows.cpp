@@ -137,8 +137,7 @@ extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
 extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     Call call(__func__, describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
-                                       static_cast<unsigned long>(wParam),
-                                       static_cast<long>(lParam)));
+                                 static_cast<unsigned long>(wParam), static_cast<long>(lParam)));
     const LRESULT nothing = 0;
     if (call.faulted())
         return call.fail_injected(nothing);
@@ -159,8 +158,7 @@ extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     Call call(__func__, describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
-                                       static_cast<unsigned long>(wParam),
-                                       static_cast<long>(lParam)));
+                                 static_cast<unsigned long>(wParam), static_cast<long>(lParam)));
     if (call.faulted())
         return call.fail_injected(FALSE);
     if (hWnd == nullptr)
