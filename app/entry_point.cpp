@@ -10,7 +10,7 @@
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 #include "setup/steps.h"
 #include "system/environment.h"

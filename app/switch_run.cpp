@@ -10,8 +10,9 @@
 #include "catalog/language_file.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
+#include "setup/brand_variant.h"
 #include "setup/installation_check.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/scan.h"
 #include "setup/steps.h"
 #include "system/environment.h"
@@ -128,7 +129,7 @@ static int choose_language(const CommandLine *line, int *code)
     }
     // A quiet run without /LANG takes the dialog's preset.
     if (language == NULL)
-        language = is_sorvik_variant() ? "eng" : "ger";
+        language = brand_variant()->language_code;
     format_text(file_name, sizeof file_name, "lang.%s", language);
     if (!file_exists(file_name)) {
         log_event("language file %s missing", file_name);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "checker/diagnostics.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 
 enum { LANGUAGE_COUNT = 3 };
 extern const char *const LANGUAGES[LANGUAGE_COUNT];

@@ -4,7 +4,7 @@
 
 #include "checker/distribution_check.h"
 #include "checker/language_check.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 
 static const char USAGE[] =
     "usage: setupcheck lang FILE...\n"

@@ -43,10 +43,10 @@ setup/inf_install.cpp @@ s/INSTALL_EVERYTHING = 0x7FF/INSTALL_EVERYTHING = 0x1FF
 setup/inf_install.cpp @@ s/SetupInitDefaultQueueCallback(progress_dialog)/SetupInitDefaultQueueCallback(NULL)/ @@ owner of the copy prompts
 setup/inf_install.cpp @@ s/TEMP_DELETE_ATTEMPTS = 5/TEMP_DELETE_ATTEMPTS = 3/ @@ temporary INF delete attempts
 setup/inf_install.cpp @@ s/"INS", 0/"INF", 0/ @@ prefix of the temporary INF
-setup/platform.cpp @@ s/"ravelo.drv", NULL, "ravelo.DRV/"ravelo.drv", "", "ravelo.DRV/ @@ 95 family help file empty instead of null
+setup/platform_branch.cpp @@ s/"ravelo.drv", NULL, "ravelo.DRV/"ravelo.drv", "", "ravelo.DRV/ @@ 95 family help file empty instead of null
 setup/driver_registration.cpp @@ /printer = add_printer(TELEX_DRIVER_NAME/,/return 0;/s/return 0;/return 1;/ @@ failed telex printer passes the step
 setup/driver_registration.cpp @@ s/is_windows_95_family() \&\& processor_installed/is_windows_95_family()/ @@ 95 family tolerates any processor failure
-setup/platform.cpp @@ 0,/{2, "rasdd.dll"/s//{3, "rasdd.dll"/ @@ NT 4 fax driver version
+setup/platform_branch.cpp @@ 0,/{2, "rasdd.dll"/s//{3, "rasdd.dll"/ @@ NT 4 fax driver version
 setup/scan.cpp @@ /PRINTER_DRIVER_DIRECTORY/,/return 1;/s/return 1;/;/ @@ scan goes on without the driver directory
 setup/scan.cpp @@ s/if (!scan_print_processors(report))/if (!scan_print_processors(report) \&\& 0)/ @@ scan goes on after a failed processor list
 setup/scan.cpp @@ s/"not supported!"/"not supported"/ @@ unsupported NT report
@@ -76,10 +76,10 @@ setup/driver_registration.cpp @@ s/"Ravelo Merge Driver"/"Ravelo Merge Printer"/
 setup/install_files.cpp @@ s/FAX_SERVER_CREATION_FLAGS = 0x04000020/FAX_SERVER_CREATION_FLAGS = 0x00000020/ @@ fax server creation flags
 setup/install_files.cpp @@ s/(DWORD)strlen(text) + 1/(DWORD)strlen(text)/ @@ registry text size without NUL
 setup/removal.cpp @@ s/"ravtlx95"/"ravtlx96"/ @@ bitmap package file
-setup/platform.cpp @@ s/^    1,$/    0,/ @@ Windows 2000 drivers deleted without their files
-setup/platform.cpp @@ 0,/PRINTER_ATTRIBUTE_DEFAULT,/s//PRINTER_ATTRIBUTE_DIRECT,/ @@ 95 family printer attributes
-setup/platform.cpp @@ s/{IN_DRIVER_DIR, "ravtlx.dll"}/{IN_SYSTEM_DIR, "ravtlx.dll"}/ @@ NT 4 telex driver file looked for in the system folder
-setup/platform.cpp @@ s/"\$Windows 95\$"/"$Windows NT$"/ @@ signature of the 95 family INF
+setup/platform_branch.cpp @@ s/^    1,$/    0,/ @@ Windows 2000 drivers deleted without their files
+setup/platform_branch.cpp @@ 0,/PRINTER_ATTRIBUTE_DEFAULT,/s//PRINTER_ATTRIBUTE_DIRECT,/ @@ 95 family printer attributes
+setup/platform_branch.cpp @@ s/{IN_DRIVER_DIR, "ravtlx.dll"}/{IN_SYSTEM_DIR, "ravtlx.dll"}/ @@ NT 4 telex driver file looked for in the system folder
+setup/platform_branch.cpp @@ s/"\$Windows 95\$"/"$Windows NT$"/ @@ signature of the 95 family INF
 setup/distribution_files.h @@ s/FILE(LANGUAGE, "rasddui.hlp")/FILE(PLATFORM, "rasddui.hlp")/ @@ NT 4 help file taken from the platform folder
 LIST
 )

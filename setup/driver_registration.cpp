@@ -1,10 +1,10 @@
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 #include "system/environment.h"
 #include "ui/user_interface.h"

@@ -1,9 +1,8 @@
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 #include "setup/inf_writer.h"
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
-#include "setup/platform.h"
 #include "setup/product_names.h"
 #include "setup/quiet_copy_queue.h"
 #include "system/environment.h"
@@ -13,10 +12,6 @@
 
 enum {
     TEMP_PATH_LENGTH = 255,
-    INF_LINE_SIZE = 1024,
-    SYSTEM_DIR_ID = 78000,
-    PRINT_PROCESSOR_DIR_ID = 78001,
-    DRIVER_DIR_ID = 78002,
     INSTALL_COPY_FLAGS = SP_COPY_LANGUAGEAWARE | SP_COPY_FORCE_IN_USE | SP_COPY_FORCE_NEWER |
                          SP_COPY_WARNIFSKIP,
     // Every install operation, as the Setup API of Windows XP counts them;
@@ -25,8 +20,6 @@ enum {
     TEMP_DELETE_ATTEMPTS = 5,
     TEMP_DELETE_PAUSE_MS = 200
 };
-
-static const char INSTALL_SECTION[] = "Install_Printer";
 
 // The directory the running program was started from, into program_dir.
 static int find_program_dir(void)
@@ -43,60 +36,13 @@ static int find_program_dir(void)
     return 1;
 }
 
-// One line of the INF, cut to the longest line the Setup API reads. 0 when
-// the stream refused it.
-static int write_line(FILE *inf, const char *format, ...)
-{
-    char line[INF_LINE_SIZE];
-    va_list arguments;
-
-    va_start(arguments, format);
-    format_text_v(line, sizeof line, format, arguments);
-    va_end(arguments);
-    return fputs(line, inf) >= 0 && fputs("\n", inf) >= 0;
-}
-
-int write_inf_for(FILE *inf, const PlatformBranch *branch, const char *platform_folder,
-                  const char *language)
-{
-    char language_subpath[MAX_PATH];
-    int written = 1;
-
-    format_text(language_subpath, sizeof language_subpath, "%s\\%s", platform_folder, language);
-    written &= write_line(inf, "[Version]");
-    written &= write_line(inf, "Signature=%s", branch->inf_signature);
-    written &= write_line(inf, "Provider=Norvane");
-    written &= write_line(inf, "[Install_Printer]");
-    written &= write_line(inf, "CopyFiles=Printer_Files, PrintProc_Files, Driver_Files");
-    written &= write_line(inf, "[DestinationDirs]");
-    written &= write_line(inf, "Printer_Files=%d", SYSTEM_DIR_ID);
-    written &= write_line(inf, "PrintProc_Files=%d", PRINT_PROCESSOR_DIR_ID);
-    written &= write_line(inf, "Driver_Files=%d", DRIVER_DIR_ID);
-    written &= write_line(inf, "[Printer_Files]");
-    for (const char *const *name = branch->system_files; *name != NULL; name++)
-        written &= write_line(inf, "%s,,0x4", *name);
-    written &= write_line(inf, "[PrintProc_Files]");
-    written &= write_line(inf, "%s,,0x4", PRINT_PROCESSOR_FILE);
-    written &= write_line(inf, "[Driver_Files]");
-    for (const char *const *name = branch->driver_files; *name != NULL; name++)
-        written &= write_line(inf, "%s", *name);
-    written &= write_line(inf, "[SourceDisksNames]");
-    written &= write_line(inf, "1=\"Ravelo Printer Driver Setup Disk\"");
-    written &= write_line(inf, "[SourceDisksFiles]");
-    for (const SourceFile *file = branch->sources; file->name != NULL; file++) {
-        written &= write_line(inf, "%s=1,%s", file->name,
-                              file->place == FROM_PLATFORM ? platform_folder : language_subpath);
-    }
-    return written;
-}
-
 // The INF's three destination directories; without them the section has
 // nowhere to copy to. 0 with the Setup API's error left as the last error.
 static int bind_directories(HINF inf)
 {
-    return SetupSetDirectoryIdA(inf, SYSTEM_DIR_ID, system_dir) &&
-           SetupSetDirectoryIdA(inf, PRINT_PROCESSOR_DIR_ID, print_processor_dir) &&
-           SetupSetDirectoryIdA(inf, DRIVER_DIR_ID, driver_dir);
+    return SetupSetDirectoryIdA(inf, INF_SYSTEM_DIR_ID, system_dir) &&
+           SetupSetDirectoryIdA(inf, INF_PRINT_PROCESSOR_DIR_ID, print_processor_dir) &&
+           SetupSetDirectoryIdA(inf, INF_DRIVER_DIR_ID, driver_dir);
 }
 
 // Opens the written INF with the Setup API and installs its section.
@@ -124,7 +70,7 @@ static int run_inf(const char *inf_path)
     context = SetupInitDefaultQueueCallback(progress_dialog);
     if (context == NULL) {
         capture_last_error();
-    } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INSTALL_SECTION, INSTALL_EVERYTHING, NULL,
+    } else if (!SetupInstallFromInfSectionA(progress_dialog, inf, INF_INSTALL_SECTION, INSTALL_EVERYTHING, NULL,
                                             program_dir, INSTALL_COPY_FLAGS, handler, context,
                                             NULL, NULL)) {
         capture_last_error();

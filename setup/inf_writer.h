@@ -4,7 +4,18 @@
 #ifndef SETUP_INF_WRITER_H
 #define SETUP_INF_WRITER_H
 
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
+
+// The directory ids the INF's [DestinationDirs] name, which the
+// installation binds to the system, print-processor and driver directories.
+enum {
+    INF_SYSTEM_DIR_ID = 78000,
+    INF_PRINT_PROCESSOR_DIR_ID = 78001,
+    INF_DRIVER_DIR_ID = 78002
+};
+
+// The section that copies everything.
+#define INF_INSTALL_SECTION "Install_Printer"
 
 // Writes the INF of the branch, naming the sources below the platform folder
 // (e.g. "W2K") and the folder of the language (e.g. "ger") within it. Lines

@@ -1,4 +1,4 @@
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"

@@ -1,8 +1,7 @@
-#include "setup/workers.h"
 
 #include "app/setup_state.h"
-#include "setup/install_steps.h"
 #include "setup/removal.h"
+#include "setup/brand_variant.h"
 #include "setup/steps.h"
 #include "system/environment.h"
 #include "system/spooler_service.h"
@@ -13,18 +12,13 @@
 // through.
 static void set_product_identity(void)
 {
-    int sorvik;
+    const BrandVariant *brand;
 
     status_callback = show_status;
     settings_source_name = language_file_name;
-    sorvik = is_sorvik_variant();
-    product_display_name = sorvik ? "Sorvik Printer driver " : "Ravelo Printer driver ";
-    product_short_name = sorvik ? "Sorvik" : "Ravelo";
-}
-
-static int step_failed(StepOutcome outcome)
-{
-    return outcome == STEP_ABORTED || outcome == STEP_IGNORED;
+    brand = brand_variant();
+    product_display_name = brand->display_name;
+    product_short_name = brand->short_name;
 }
 
 // Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the
@@ -62,7 +56,7 @@ static int install_steps(int *spooler_stopped)
                            TITLE_INSTALL);
         // The user gave up on what did not start: the finish leaves it be.
         if (step_failed(outcome)) {
-            release_failed_dependents();
+            excuse_failed_dependents();
             result = 0;
         }
         if (outcome == STEP_ABORTED)

@@ -19,6 +19,8 @@
 #define RUN_VALUE_NAME "tqvPRINT"
 #define FAX_SERVER_FILE "faxsrv.exe"
 #define FAX_SERVER_WINDOW_CLASS "FaxSrvClass"
+// The user's print window: this prefix, then the user name.
+#define PRINT_WINDOW_CLASS_PREFIX "kxprnwnd_"
 #define UNINSTALLER_FILE "rmzantr.exe"
 #define SETTINGS_COPY_FILE "zantrel.apd"
 

@@ -4,10 +4,9 @@
 #include "catalog/language_file.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 #include "setup/steps.h"
-#include "setup/workers.h"
 #include "system/environment.h"
 #include "system/files.h"
 #include "system/spooler_directories.h"
@@ -269,12 +268,12 @@ void removal_worker(void *)
 
     load_installed_catalog();
     outcome = run_step(KEY_SETUP_INIT, setup_init, KEY_SETUP_CANT_INIT, TITLE_REMOVE);
-    if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
+    if (step_failed(outcome))
         success = 0;
     if (outcome != STEP_ABORTED) {
         outcome = run_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
                            TITLE_REMOVE);
-        if (outcome == STEP_ABORTED || outcome == STEP_IGNORED)
+        if (step_failed(outcome))
             success = 0;
     }
     compose_result_text(TITLE_REMOVE, success);

@@ -3,7 +3,7 @@
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 #include "setup/product_names.h"
 #include "system/spooler_directories.h"
 #include "system/spooler_objects.h"

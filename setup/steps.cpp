@@ -57,7 +57,7 @@ int restart_spooler(int install, int *answer)
             return 1;
         *answer = ask_on_error(KEY_SETUP_CANT_START_SPOOLER, install);
         if (*answer != IDRETRY) {
-            release_failed_dependents();
+            excuse_failed_dependents();
             return 0;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
+#include "setup/product_names.h"
 #include "system/environment.h"
 
 enum {
@@ -15,7 +16,7 @@ enum {
 };
 
 static char spooler_name[] = "spooler";
-static ServiceNode spooler_root = {spooler_name, NULL, NULL};
+static ServiceNode spooler_root = {spooler_name, NULL, NULL, 0};
 ServiceNode *spooler_service_list = &spooler_root;
 
 // Closes a handle without disturbing the error a failure left behind.
@@ -44,6 +45,7 @@ static ServiceNode *new_service_node(const char *name)
     node->name = copy;
     node->next = NULL;
     node->dependents = NULL;
+    node->excused = 0;
     return node;
 }
 
@@ -240,7 +242,7 @@ static int start_dependent(SC_HANDLE manager, ServiceNode *node, int *gone)
 // the others stopped. A dependent is released from the record once it runs
 // again, or when it never can; one that failed otherwise stays recorded
 // for the next start. The error captured is the first failure's, with its
-// service's exit code.
+// service's exit code; an excused dependent's failure fails nothing.
 static int start_recorded(SC_HANDLE manager, ServiceNode **link)
 {
     ServiceNode *node = *link;
@@ -248,6 +250,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     DWORD first_exit_code;
     int others;
     int started;
+    int excused;
     int gone;
 
     if (node == NULL)
@@ -256,6 +259,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
     first_error = last_error;
     first_exit_code = service_exit_code;
     started = start_dependent(manager, node, &gone);
+    excused = node->excused;
     if (started || gone) {
         *link = node->next;
         free_service_node(node);
@@ -264,7 +268,7 @@ static int start_recorded(SC_HANDLE manager, ServiceNode **link)
         service_exit_code = first_exit_code;
         fail_with(first_error);
     }
-    return others && started;
+    return others && (started || excused);
 }
 
 // Set when the last start ran the spooler but not every recorded
@@ -280,13 +284,18 @@ int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node)
     return !dependents_failed;
 }
 
-void release_failed_dependents(void)
+static void excuse_recorded(ServiceNode *node)
 {
-    while (dependents_failed && spooler_root.dependents != NULL) {
-        ServiceNode *node = spooler_root.dependents;
-        spooler_root.dependents = node->next;
-        free_service_node(node);
+    for (; node != NULL; node = node->next) {
+        node->excused = 1;
+        excuse_recorded(node->dependents);
     }
+}
+
+void excuse_failed_dependents(void)
+{
+    if (dependents_failed)
+        excuse_recorded(spooler_root.dependents);
     dependents_failed = 0;
 }
 
@@ -366,7 +375,7 @@ void close_print_window(void)
     // Without the user name there is no class name to look for.
     if (!GetUserNameA(user_name, &size))
         return;
-    format_text(class_name, sizeof class_name, "kxprnwnd_%s", user_name);
+    format_text(class_name, sizeof class_name, "%s%s", PRINT_WINDOW_CLASS_PREFIX, user_name);
     window = FindWindowA(class_name, NULL);
     if (window == NULL)
         return;

@@ -14,6 +14,8 @@ struct ServiceNode {
     char *name;              // the service's key name, owned by the node
     ServiceNode *next;       // next service that depends on the same parent
     ServiceNode *dependents; // first service that depends on this one
+    int excused;             // the user gave up on its start: a later start
+                             // tries it again, but its failure fails nothing
 };
 
 // The static root of the tree, named "spooler"; never released.
@@ -38,10 +40,11 @@ int start_service_tree(SC_HANDLE manager, SC_HANDLE service, ServiceNode *node);
 
 // For when the user gave up on a failed start_spooler (Abort or Ignore; a
 // Retry starts again instead): the dependents that start could not bring
-// back are released from the record, so that no later start of the run
-// fails on them again. After a start that failed at the spooler itself the
-// record stays whole.
-void release_failed_dependents(void);
+// back stay recorded, so that a later start of the run still tries them,
+// but their failure no longer fails that start, and no one is asked about
+// it again. After a start that failed at the spooler itself nothing is
+// excused: its dependents were never tried.
+void excuse_failed_dependents(void);
 
 // Closes the current user's print window, if there is one.
 void close_print_window(void);

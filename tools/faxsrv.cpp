@@ -3,7 +3,9 @@
 // finds it by the window class and posts WM_SYSCOMMAND with SC_CLOSE.
 #include <windows.h>
 
-static const char WINDOW_CLASS[] = "FaxSrvClass";
+#include "setup/product_names.h"
+
+static const char WINDOW_CLASS[] = FAX_SERVER_WINDOW_CLASS;
 
 static LRESULT CALLBACK server_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {

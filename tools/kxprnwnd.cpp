@@ -3,6 +3,8 @@
 // ends the program on WM_CLOSE.
 #include <windows.h>
 
+#include "setup/product_names.h"
+
 enum { USER_NAME_SIZE = 128, CLASS_NAME_SIZE = 256 };
 
 static LRESULT CALLBACK print_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -28,7 +30,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     if (!GetUserNameA(user_name, &size))
         return 1;
-    lstrcpyA(class_name, "kxprnwnd_");
+    lstrcpyA(class_name, PRINT_WINDOW_CLASS_PREFIX);
     lstrcpynA(class_name + lstrlenA(class_name), user_name, CLASS_NAME_SIZE - lstrlenA(class_name));
     ZeroMemory(&window_class, sizeof window_class);
     window_class.lpfnWndProc = print_window_proc;

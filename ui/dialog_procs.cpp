@@ -3,8 +3,9 @@
 #include "app/setup_state.h"
 #include "catalog/language_file.h"
 #include "resources/resource.h"
+#include "setup/brand_variant.h"
 #include "setup/scan.h"
-#include "setup/workers.h"
+#include "setup/steps.h"
 #include "system/environment.h"
 
 struct LanguageChoice {
@@ -27,10 +28,13 @@ static void set_title(HWND dialog, int install)
 static void init_language_dialog(HWND dialog)
 {
     set_title(dialog, TITLE_INSTALL);
-    // The Sorvik variant speaks English by default.
-    const LanguageChoice &preset = is_sorvik_variant() ? LANGUAGES[1] : LANGUAGES[0];
-    CheckDlgButton(dialog, preset.radio, BST_CHECKED);
-    select_language(preset.code);
+    const char *preset = brand_variant()->language_code;
+
+    for (const LanguageChoice &language : LANGUAGES) {
+        if (strcmp(language.code, preset) == 0)
+            CheckDlgButton(dialog, language.radio, BST_CHECKED);
+    }
+    select_language(preset);
     for (const LanguageChoice &language : LANGUAGES)
         EnableWindow(GetDlgItem(dialog, language.radio), file_exists(language.file_name));
 }

@@ -2,16 +2,14 @@
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
-#include "system/environment.h"
+#include "setup/brand_variant.h"
 
-static const char SORVIK_BRAND[] = "Sorvik Printer Driver Setup ";
-static const char RAVELO_BRAND[] = "Ravelo Printer Driver Setup ";
 static const char REMOVE_TITLE[] = "FAX Printer Driver remove";
 static const char TITLE_VERSION[] = " Version 3.0";
 
 const char *make_window_title(int install)
 {
-    const char *brand = is_sorvik_variant() ? SORVIK_BRAND : RAVELO_BRAND;
+    const char *brand = brand_variant()->window_brand;
 
     // The brand's trailing blank separates it from "install"; the removal
     // title is the same for both brands.

@@ -6,7 +6,7 @@
 #include "checker/distribution_check.h"
 #include "run_checker.h"
 #include "setup/inf_writer.h"
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 
 #include <set>
 

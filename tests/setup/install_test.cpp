@@ -8,7 +8,7 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
-#include "setup/install_steps.h"
+#include "setup/steps.h"
 #include "setup/installation_check.h"
 #include "setup/scan.h"
 
@@ -516,6 +516,9 @@ TEST_F(Installation, EveryStepAnswersAbortRetryIgnoreAndNoAnswer)
             if (answer.answer == 0)
                 winsim::fail_call("MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY, true);
             int button = answer.answer;
+            // What later steps show of their own failures is passed over.
+            winsim::answer_every_message_box([](const winsim::MessageBoxSeen &) { return IDIGNORE; });
+            winsim::answer_every_dialog(IDD_RESULT, [](winsim::Dialog &dialog) { dialog.click(IDOK); });
 
             EXPECT_EQ(answer.exit_code, install(nullptr, [button] {
                 if (button != 0)

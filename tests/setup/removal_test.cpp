@@ -5,8 +5,8 @@
 #include "app/setup_state.h"
 #include "catalog/string_table.h"
 #include "resources/resource.h"
-#include "setup/install_steps.h"
-#include "setup/platform.h"
+#include "setup/steps.h"
+#include "setup/platform_branch.h"
 #include "setup/removal.h"
 
 #include <functional>

@@ -152,5 +152,10 @@ void MachineTest::TearDown()
 
 void MachineTest::boot(const winsim::MachineSetup &setup)
 {
+    // A test that boots once per case checks each case's script.
+    {
+        SCOPED_TRACE("the machine before this boot");
+        expect_no_script_failures();
+    }
     winsim::boot(setup);
 }

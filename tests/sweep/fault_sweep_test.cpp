@@ -10,10 +10,16 @@
 // same run. Every start of a service is swept once more as a start that
 // is accepted and that the service then fails; and on the NT family each
 // service that needs the spooler is, in turn, disabled or deleted while it
-// runs, so that it cannot come back. The machine starts from an earlier
-// installation of the package beside foreign printers, drivers, files,
-// registry values and services.
+// runs, so that it cannot come back. Each function is also made to fail
+// for good, from its first call in each step (a new status line begins
+// one): retries, repeated spooler starts and later steps meet the same
+// failure; the boxes are answered Retry twice and then Abort, or Retry
+// once and then Ignore. The machine starts from an earlier installation
+// of the package beside foreign printers, drivers, files, registry values
+// and services.
 #include "sweep/run_checks.h"
+
+#include "resources/resource.h"
 
 #include <winspool.h>
 
@@ -170,6 +176,7 @@ struct Outcome {
     std::vector<std::string> violations;
     std::vector<winsim::CallRecord> journal;
     size_t run_start = 0; // journal index where the run began
+    bool services_skipped = false;
 };
 
 // Shown when the test process dies in a run.
@@ -206,7 +213,7 @@ const std::vector<std::vector<std::string>> DEPENDENT_SERVICES = {{"Fax", "FaxCl
 void arrange_service_fault(const Fault &fault)
 {
     if (fault.kind == FaultKind::call_fails && !fault.function.empty())
-        winsim::fail_call(fault.function, fault.nth, fault.error);
+        winsim::fail_call(fault.function, fault.nth, fault.error, fault.persistent);
     if (fault.kind == FaultKind::service_ends)
         winsim::fail_service_start(fault.nth, ERROR_SERVICE_SPECIFIC_ERROR, fault.error);
     if (fault.kind != FaultKind::service_disabled && fault.kind != FaultKind::service_deleted)
@@ -262,6 +269,7 @@ Outcome run_once(const Scenario &scenario, const Fault &fault, Answers answers)
     outcome.journal = winsim::journal();
     outcome.box_asked = !answered->empty();
     outcome.violations = checks.after_run(scenario.kind, outcome.exit_code, *answered, fault);
+    outcome.services_skipped = checks.services_skipped;
     if (scenario.kind == RunKind::install && outcome.exit_code == 1 && !message_file_whole())
         outcome.violations.push_back("the installation succeeded with its message file cut or missing");
     return outcome;
@@ -280,6 +288,7 @@ std::string describe_run(const Scenario &scenario, const Fault &fault, Answers a
         text << fault.function << " #" << fault.occurrence << " of the run (#" << fault.nth
              << " from boot; " << arguments << ")"
              << (fault.kind == FaultKind::service_ends ? " is accepted, and the service ends with "
+                 : fault.persistent                    ? " and every later call fail with "
                                                        : " fails with ")
              << fault.error;
     }
@@ -287,18 +296,31 @@ std::string describe_run(const Scenario &scenario, const Fault &fault, Answers a
     return text.str();
 }
 
+// The ways a call that fails once is answered; a call that fails for good
+// is retried a bounded number of times before the run gives up or goes on.
+const std::vector<Answers> ANSWERS_ONCE = {Answers::abort, Answers::ignore, Answers::retry_then_abort};
+const std::vector<Answers> ANSWERS_PERSISTENT = {Answers::retry_twice_then_abort,
+                                                 Answers::retry_then_ignore};
+
+struct Counts {
+    int runs = 1; // the run without faults
+    int violating_runs = 0;
+    int services_unchecked = 0;
+};
+
 // Runs the fault with every way of answering; a run that asks no box is
 // not repeated. Counts the runs, and the runs with violations.
 void sweep_fault(const Scenario &scenario, const Fault &fault, const std::string &arguments,
-                 int *runs, int *violating_runs)
+                 const std::vector<Answers> &ways, Counts *counts)
 {
-    for (Answers answers : {Answers::abort, Answers::ignore, Answers::retry_then_abort}) {
+    for (Answers answers : ways) {
         std::string label = describe_run(scenario, fault, answers, arguments);
         snprintf(current_run, sizeof current_run, "%s", label.c_str());
         Outcome outcome = run_once(scenario, fault, answers);
-        (*runs)++;
+        counts->runs++;
+        counts->services_unchecked += outcome.services_skipped ? 1 : 0;
         if (!outcome.violations.empty()) {
-            (*violating_runs)++;
+            counts->violating_runs++;
             std::string all;
             for (const std::string &violation : outcome.violations)
                 all += "\n  - " + violation;
@@ -314,24 +336,40 @@ void sweep_fault(const Scenario &scenario, const Fault &fault, const std::string
 // Every function's calls within the run: name, how many were made before
 // the run, and the arguments of each, in the journal's order (a call that
 // contains others, DialogBoxParamA, is journaled when it returns, so its
-// arguments may belong to another occurrence).
+// arguments may belong to another occurrence); and which of them is the
+// function's first in a step of the run (a new status line begins one).
 struct Swept {
     std::string function;
     int before_run;
     std::vector<std::string> arguments;
+    std::vector<int> first_in_step; // indexes into arguments
+    int last_step = -1;
 };
+
+bool is_status_line(const winsim::CallRecord &call)
+{
+    static const std::string status_control = ", " + std::to_string(IDC_STATUS_LINE) + ", ";
+    return call.function == "SetDlgItemTextA" &&
+           call.arguments.find(status_control) != std::string::npos;
+}
 
 std::vector<Swept> calls_of_run(const Outcome &outcome)
 {
     std::map<std::string, Swept> by_function;
+    int step = 0;
     for (size_t i = 0; i < outcome.journal.size(); i++) {
         const winsim::CallRecord &call = outcome.journal[i];
         Swept &swept = by_function[call.function];
         swept.function = call.function;
-        if (i < outcome.run_start)
+        if (i < outcome.run_start) {
             swept.before_run++;
-        else
-            swept.arguments.push_back(call.arguments);
+            continue;
+        }
+        if (swept.last_step != step)
+            swept.first_in_step.push_back((int)swept.arguments.size());
+        swept.last_step = step;
+        swept.arguments.push_back(call.arguments);
+        step += is_status_line(call) ? 1 : 0;
     }
     std::vector<Swept> calls;
     for (auto &entry : by_function) {
@@ -389,8 +427,8 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
     int calls_swept = 0;
     int starts_swept = 0;
     int services_swept = 0;
-    int runs = 1;
-    int violating_runs = 0;
+    int persistent_swept = 0;
+    Counts counts;
     std::set<std::string> unknown;
     for (const Swept &swept : calls_of_run(clean)) {
         if (calls_not_swept().count(swept.function) != 0)
@@ -403,13 +441,21 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
         for (size_t k = 0; k < swept.arguments.size(); k++) {
             Fault fault{swept.function, swept.before_run + (int)k + 1, (int)k + 1, error->second};
             calls_swept++;
-            sweep_fault(scenario, fault, swept.arguments[k], &runs, &violating_runs);
+            sweep_fault(scenario, fault, swept.arguments[k], ANSWERS_ONCE, &counts);
             if (swept.function != "StartServiceA")
                 continue;
             fault.kind = FaultKind::service_ends;
             fault.error = SERVICE_EXIT_CODE;
             starts_swept++;
-            sweep_fault(scenario, fault, swept.arguments[k], &runs, &violating_runs);
+            sweep_fault(scenario, fault, swept.arguments[k], ANSWERS_ONCE, &counts);
+        }
+        // Failing for good from its first call in each step: the retries,
+        // the later steps and the finish meet the same failure.
+        for (int k : swept.first_in_step) {
+            Fault fault{swept.function, swept.before_run + k + 1, k + 1, error->second};
+            fault.persistent = true;
+            persistent_swept++;
+            sweep_fault(scenario, fault, swept.arguments[k], ANSWERS_PERSISTENT, &counts);
         }
     }
     if (scenario.version.platform_id == VER_PLATFORM_WIN32_NT) {
@@ -417,7 +463,7 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
             for (FaultKind kind : {FaultKind::service_disabled, FaultKind::service_deleted}) {
                 Fault fault{"", 0, 0, 0, kind, cannot_run};
                 services_swept++;
-                sweep_fault(scenario, fault, "", &runs, &violating_runs);
+                sweep_fault(scenario, fault, "", ANSWERS_ONCE, &counts);
             }
         }
     }
@@ -428,12 +474,15 @@ TEST_P(FaultSweep, EveryFailingCallStillEndsCleanly)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::cout << "fault sweep " << scenario.name << ": " << calls_swept << " calls swept, "
               << starts_swept << " starts failed by their service, " << services_swept
-              << " services that cannot come back, " << runs << " runs, " << violating_runs
-              << " with violations, " << seconds << " s\n";
+              << " services that cannot come back, " << persistent_swept
+              << " calls failing for good, " << counts.runs << " runs, " << counts.violating_runs
+              << " with violations, " << counts.services_unchecked << " leaving the spooler stopped, " << seconds
+              << " s\n";
     RecordProperty("calls_swept", calls_swept);
     RecordProperty("starts_swept", starts_swept);
     RecordProperty("services_swept", services_swept);
-    RecordProperty("runs", runs);
+    RecordProperty("persistent_swept", persistent_swept);
+    RecordProperty("runs", counts.runs);
     EXPECT_GT(calls_swept, 50) << "the run made too few calls to be a real run";
 }
 
@@ -441,3 +490,21 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, FaultSweep, ::testing::ValuesIn(SCENARIOS),
                          [](const ::testing::TestParamInfo<Scenario> &info) {
                              return std::string(info.param.name);
                          });
+
+// A call that fails for good, retried for ever, would hold the run for
+// ever; the scripted user gives up on the same question past its limit,
+// and says so.
+TEST(FaultSweepLoops, ARunRetriedForEverEndsAtTheQuestionLimit)
+{
+    Fault fault{"SetupSetDirectoryIdA", 1, 1, ERROR_NOT_ENOUGH_MEMORY};
+    fault.persistent = true;
+    Outcome outcome = run_once({"InstallXP", winsim::windows_xp, RunKind::install}, fault,
+                               Answers::retry_always);
+    winsim::shut_down();
+
+    EXPECT_EQ(0, outcome.exit_code);
+    ASSERT_FALSE(outcome.violations.empty());
+    EXPECT_EQ(0u, outcome.violations[0].find("user interface: the same box was asked more than "
+                                             "50 times, the run loops"))
+        << outcome.violations[0];
+}

@@ -2,6 +2,8 @@
 
 #include "app/setup_state.h"
 #include "resources/resource.h"
+#include "setup/platform_branch.h"
+#include "setup/product_names.h"
 
 #include <algorithm>
 #include <map>
@@ -59,6 +61,23 @@ namespace {
 
 // ---- The product's own objects: only these may change in a run.
 
+// A line of winsim::spooler_snapshot(): its kind ("processor", "driver",
+// "printer", "port") and its fields, trimmed.
+std::vector<std::string> spooler_fields(const std::string &line, std::string *kind)
+{
+    std::vector<std::string> fields;
+    std::string::size_type start = line.find(' ');
+    *kind = line.substr(0, start);
+    std::stringstream split(start == std::string::npos ? "" : line.substr(start + 1));
+    std::string field;
+    while (std::getline(split, field, '|')) {
+        std::string::size_type a = field.find_first_not_of(' ');
+        std::string::size_type b = field.find_last_not_of(' ');
+        fields.push_back(a == std::string::npos ? "" : field.substr(a, b - a + 1));
+    }
+    return fields;
+}
+
 std::string upper(std::string text)
 {
     for (char &c : text)
@@ -73,8 +92,7 @@ std::string environment()
 
 bool is_product_driver(const std::string &name)
 {
-    return name == "Ravelo Printer Driver" || name == "Ravelo Telex Driver" ||
-           name == "RAR Ozedur Ureder" || name == "Telex Driver W95";
+    return is_product_driver_name(name.c_str()) != 0;
 }
 
 struct ProductObjects {
@@ -85,10 +103,13 @@ struct ProductObjects {
     {
         std::string system = winsim::machine().system_dir + "\\";
         std::string drivers = driver_directory() + "\\";
-        for (const char *name : {"faxsrv.exe", "tqvdrv32.dll", "devura.dll", "kxdrvw32.dll",
-                                 "rmzantr.exe", "zantrel.apd"})
-            files.insert(upper(system + name));
-        files.insert(upper(print_processor_directory() + "\\tqvprint.dll"));
+        for (const PlatformFolder &folder : PLATFORM_FOLDERS) {
+            for (const char *const *name = folder.branch->system_files; *name != nullptr; name++)
+                files.insert(upper(system + *name));
+        }
+        files.insert(upper(system + UNINSTALLER_FILE));
+        files.insert(upper(system + SETTINGS_COPY_FILE));
+        files.insert(upper(print_processor_directory() + "\\" PRINT_PROCESSOR_FILE));
         for (const std::string &name : platform_payload(branch_folder()))
             files.insert(upper(drivers + name));
         for (const std::string &name : language_payload(branch_folder()))
@@ -110,32 +131,22 @@ struct ProductObjects {
     // The uninstall entry and the autostart value.
     static bool is_registry_key(const std::string &key)
     {
-        return upper(key).rfind(
-                   "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\ZANTREL", 0) == 0;
+        return upper(key).rfind(upper("HKLM\\" UNINSTALL_KEY), 0) == 0;
     }
     static bool is_registry_value(const std::string &key, const std::string &value_line)
     {
-        return upper(key) == "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" &&
-               upper(value_line).rfind("  \"TQVPRINT\"", 0) == 0;
+        return upper(key) == upper("HKLM\\" RUN_KEY) &&
+               upper(value_line).rfind(upper("  \"" RUN_VALUE_NAME "\""), 0) == 0;
     }
 
     // A line of winsim::spooler_snapshot(): the print processor, the
     // drivers, the printers that use them, and the port "NUL:".
     static bool is_spooler_line(const std::string &line)
     {
-        std::vector<std::string> fields;
-        std::string::size_type start = line.find(' ');
-        std::string kind = line.substr(0, start);
-        std::string rest = start == std::string::npos ? "" : line.substr(start + 1);
+        std::string kind;
+        std::vector<std::string> fields = spooler_fields(line, &kind);
         if (kind == "port")
-            return rest == "NUL:";
-        std::stringstream split(rest);
-        std::string field;
-        while (std::getline(split, field, '|')) {
-            std::string::size_type a = field.find_first_not_of(' ');
-            std::string::size_type b = field.find_last_not_of(' ');
-            fields.push_back(a == std::string::npos ? "" : field.substr(a, b - a + 1));
-        }
+            return fields.size() == 1 && fields[0] == "NUL:";
         if (kind == "processor")
             return fields.size() > 1 && fields[1] == "tqvprint";
         if (kind == "driver")
@@ -240,6 +251,75 @@ std::vector<std::string> foreign_changes(const ForeignState &before, const Forei
     return changes;
 }
 
+// ---- The package as a whole: what an installation adds and a removal
+// takes away, from the product's own records of its platform branch.
+
+const PlatformBranch &machine_branch()
+{
+    for (const PlatformFolder &folder : PLATFORM_FOLDERS) {
+        if (branch_folder() == folder.tag)
+            return *folder.branch;
+    }
+    return *PLATFORM_FOLDERS[0].branch;
+}
+
+// Each part by name, and whether the machine holds it.
+std::map<std::string, bool> package_parts(RunKind kind)
+{
+    const PlatformBranch &branch = machine_branch();
+    std::string system = winsim::machine().system_dir + "\\";
+    std::map<std::string, bool> parts;
+    auto file = [&parts](const std::string &path) {
+        parts["file " + path] = winsim::file_present(path);
+    };
+    if (kind == RunKind::install) {
+        for (const char *const *name = branch.system_files; *name != nullptr; name++)
+            file(system + *name);
+        for (const char *const *name = branch.driver_files; *name != nullptr; name++)
+            file(driver_directory() + "\\" + *name);
+        file(print_processor_directory() + "\\" PRINT_PROCESSOR_FILE);
+        file(system + UNINSTALLER_FILE);
+        file(system + SETTINGS_COPY_FILE);
+    } else {
+        for (const RemovedFile *removed = branch.removed_files; removed->name != nullptr; removed++)
+            file((removed->place == IN_SYSTEM_DIR            ? system
+                  : removed->place == IN_PRINT_PROCESSOR_DIR ? print_processor_directory() + "\\"
+                                                             : driver_directory() + "\\") +
+                 removed->name);
+    }
+    // The removal takes every driver of the product, the installation adds two.
+    std::vector<std::string> drivers = {FAX_DRIVER_NAME, TELEX_DRIVER_NAME};
+    if (kind != RunKind::install)
+        drivers.insert(drivers.end(), {BITMAP_DRIVER_NAME, TELEX_95_DRIVER_NAME});
+    for (const std::string &driver : drivers) {
+        parts["driver " + driver] = false;
+        parts["printer on " + driver] = false;
+    }
+    parts["print processor " PRINT_PROCESSOR_NAME] = false;
+    int fax_printers = 0;
+    std::stringstream spooler(winsim::spooler_snapshot());
+    std::string line, what;
+    while (std::getline(spooler, line)) {
+        std::vector<std::string> f = spooler_fields(line, &what);
+        if (what == "processor" && f.size() > 1 && f[0] == environment() && f[1] == PRINT_PROCESSOR_NAME)
+            parts["print processor " PRINT_PROCESSOR_NAME] = true;
+        if (what == "driver" && f.size() > 1 && f[0] == environment() && parts.count("driver " + f[1]))
+            parts["driver " + f[1]] = true;
+        if (what == "printer" && f.size() > 3 && f[0].empty() && parts.count("printer on " + f[3]))
+            parts["printer on " + f[3]] = true;
+        if (what == "printer" && f.size() > 3 && f[0].empty() && f[3] == FAX_DRIVER_NAME)
+            fax_printers++;
+    }
+    // The 95 family's merge printer uses the fax driver too.
+    if (kind == RunKind::install && family_95())
+        parts["second printer on " FAX_DRIVER_NAME] = fax_printers > 1;
+    parts["uninstall entry"] = winsim::registry_key_exists(std::string("HKLM\\") + UNINSTALL_KEY);
+    if (!family_95())
+        parts["autostart value"] =
+            winsim::registry_value(std::string("HKLM\\") + RUN_KEY, RUN_VALUE_NAME).has_value();
+    return parts;
+}
+
 const char *const SERVICES[] = {"Spooler", "Fax", "FaxClient"};
 
 } // namespace
@@ -284,6 +364,12 @@ const char *answers_name(Answers answers)
         return "Ignore";
     case Answers::retry_then_abort:
         return "Retry once, then Abort";
+    case Answers::retry_twice_then_abort:
+        return "Retry twice, then Abort";
+    case Answers::retry_then_ignore:
+        return "Retry once, then Ignore";
+    case Answers::retry_always:
+        return "Retry always";
     }
     return "";
 }
@@ -378,6 +464,72 @@ bool is_step_box(const std::string &text)
                             "SetupCantInstallDriver"});
 }
 
+// The text of a MessageBoxA call as the journal has it: owner, "text",
+// "caption", type.
+std::string box_text_of(const winsim::CallRecord &call)
+{
+    std::string::size_type start = call.arguments.find(", \"");
+    std::string::size_type end = call.arguments.find("\", \"", start + 1);
+    if (start == std::string::npos || end == std::string::npos)
+        return "";
+    return call.arguments.substr(start + 3, end - start - 3);
+}
+
+// Whether the spooler stays stopped because the user let it: the last
+// question about its start was answered other than Retry (or could not be
+// shown), and no start was tried after it. Every start opens the service
+// manager first, and a start that fails asks again.
+bool spooler_left_stopped(const std::vector<winsim::CallRecord> &journal, size_t run_start)
+{
+    size_t last_question = journal.size();
+    for (size_t i = run_start; i < journal.size(); i++) {
+        if (journal[i].function != "MessageBoxA")
+            continue;
+        std::string text = box_text_of(journal[i]);
+        if (is_catalog_text(text.substr(0, text.find("\r\n")), {"SetupCantStartSpooler"}))
+            last_question = i;
+    }
+    if (last_question == journal.size() || journal[last_question].result == std::to_string(IDRETRY))
+        return false;
+    for (size_t i = last_question + 1; i < journal.size(); i++) {
+        if (journal[i].function == "OpenSCManagerA")
+            return false;
+    }
+    return true;
+}
+
+// The product writes the autostart value, and deletes it, the uninstall
+// entry and its files, without looking at the results: a fault in those
+// calls leaves the part as it was, unseen, and the run still succeeds.
+bool unseen_by_design(const std::string &part, const Fault &fault)
+{
+    static const std::map<std::string, std::set<std::string>> unchecked_calls = {
+        {"autostart value", {"RegCreateKeyExA", "RegSetValueExA", "RegOpenKeyExA", "RegDeleteValueA"}},
+        {"uninstall entry", {"RegDeleteKeyA"}},
+        {"file", {"_unlink"}},
+    };
+    std::string what = part.rfind("file ", 0) == 0 ? "file" : part;
+    auto calls = unchecked_calls.find(what);
+    return calls != unchecked_calls.end() && calls->second.count(fault.function) != 0;
+}
+
+// Whether the system's text for the fault's error was shown, in a result
+// dialog or a box.
+bool fault_shown(const Fault &fault)
+{
+    if (fault.function.empty())
+        return false;
+    std::string error_text = system_text(fault.error);
+    std::vector<std::string> shown = winsim::control_text_history(IDD_RESULT, IDC_RESULT_TEXT);
+    for (const winsim::MessageBoxSeen &box : winsim::message_boxes_shown())
+        shown.push_back(box.text);
+    for (const std::string &text : shown) {
+        if (!error_text.empty() && text.find(error_text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 const std::vector<std::string> &catalog_texts(const std::string &key)
@@ -425,12 +577,17 @@ std::shared_ptr<std::vector<BoxAnswered>> script_user(RunKind kind, Answers answ
     winsim::answer_every_dialog(IDD_CHOICE, [choice](winsim::Dialog &dialog) { dialog.click(choice); });
     winsim::answer_every_dialog(IDD_PROGRESS, [](winsim::Dialog &) {});
     winsim::answer_every_dialog(IDD_RESULT, [](winsim::Dialog &dialog) { dialog.click(IDOK); });
-    winsim::answer_every_message_box([answers, answered](const winsim::MessageBoxSeen &box) {
-        int button = IDABORT;
-        if (answers == Answers::ignore)
-            button = IDIGNORE;
-        else if (answers == Answers::retry_then_abort && answered->empty())
-            button = IDRETRY;
+    // The first boxes of the run are retried, the rest get the final answer.
+    size_t retries = answers == Answers::retry_always           ? SIZE_MAX
+                     : answers == Answers::retry_twice_then_abort ? 2
+                     : answers == Answers::retry_then_abort ||
+                             answers == Answers::retry_then_ignore
+                         ? 1
+                         : 0;
+    int final_answer =
+        answers == Answers::ignore || answers == Answers::retry_then_ignore ? IDIGNORE : IDABORT;
+    winsim::answer_every_message_box([retries, final_answer, answered](const winsim::MessageBoxSeen &box) {
+        int button = answered->size() < retries ? IDRETRY : final_answer;
         answered->push_back({box.text, button});
         return button;
     });
@@ -471,23 +628,13 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
             v.push_back("never came: " + unused);
     }
 
-    // The services it stopped run again, unless the user gave up on a
-    // failed start: the box given up on names the start's error (the start
-    // step's own box, or the removal's when its restart failed); for a
-    // service that ended in its start, ERROR_SERVICE_SPECIFIC_ERROR.
+    // The services it stopped run again, unless the user gave up on the
+    // spooler's start. A service that cannot come back fails that start
+    // by itself: the others must still run then.
+    services_skipped = !family_95() && fault.cannot_run.empty() &&
+                       spooler_left_stopped(journal, state_->run_start);
     if (!family_95()) {
-        static const std::set<std::string> start_calls = {"OpenSCManagerA", "OpenServiceA",
-                                                          "StartServiceA", "QueryServiceStatus"};
-        DWORD shown = fault.kind == FaultKind::service_ends ? ERROR_SERVICE_SPECIFIC_ERROR
-                                                             : fault.error;
-        std::string error_text = fault.function.empty() ? "" : system_text(shown);
-        bool start_given_up = false;
-        for (const BoxAnswered &box : answered) {
-            if (box.button != IDRETRY && !error_text.empty() &&
-                box.text.find(error_text) != std::string::npos)
-                start_given_up = true;
-        }
-        if (!(start_given_up && start_calls.count(fault.function) != 0)) {
+        if (!services_skipped) {
             for (const char *service : SERVICES) {
                 DWORD state = winsim::service_state(service);
                 bool can_run = std::find(fault.cannot_run.begin(), fault.cannot_run.end(),
@@ -501,8 +648,11 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
     // Nothing foreign changed; the temporary INF is gone.
     for (const std::string &change : foreign_changes(state_->before, foreign_state(state_->product)))
         v.push_back(change);
+    // (A file cannot go while every deletion fails.)
+    bool deletions_fail = fault.persistent && (fault.function == "_unlink" ||
+                                               fault.function == "DeleteFileA");
     for (const auto &file : file_snapshot()) {
-        if (ProductObjects::is_temporary_inf(file.first))
+        if (ProductObjects::is_temporary_inf(file.first) && !deletions_fail)
             v.push_back("temporary INF left: " + file.first);
     }
 
@@ -552,6 +702,20 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
         v.push_back("a step failed, yet the result says success: " + final_text);
     if (!replaced && verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure))
         v.push_back("exit code " + std::to_string(exit_code) + " with the result: " + final_text);
+
+    // A success leaves the whole package, a removal's success none of it,
+    // unless the user was shown the failure on the way (the steps show some
+    // failures at once and go on).
+    if (verdict == Verdict::success && !fault_shown(fault)) {
+        for (const auto &part : package_parts(kind)) {
+            if (unseen_by_design(part.first, fault))
+                continue;
+            if (kind == RunKind::install && !part.second)
+                v.push_back("the installation succeeded without its " + part.first);
+            if (kind != RunKind::install && part.second)
+                v.push_back("the removal succeeded, leaving its " + part.first);
+        }
+    }
 
     // The uninstaller of the NT family deletes itself when, and only when,
     // the uninstall entry no longer names it; an entry it could not read

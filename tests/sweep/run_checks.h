@@ -14,7 +14,14 @@
 enum class RunKind { install, remove, uninstall };
 
 // How the user answers every Abort/Retry/Ignore box of a run.
-enum class Answers { abort, ignore, retry_then_abort };
+enum class Answers {
+    abort,
+    ignore,
+    retry_then_abort,
+    retry_twice_then_abort,
+    retry_then_ignore,
+    retry_always, // a run that fails for good then never ends by itself
+};
 const char *answers_name(Answers answers);
 
 struct BoxAnswered {
@@ -41,6 +48,8 @@ struct Fault {
     FaultKind kind = FaultKind::call_fails;
     // A service that cannot run again, and those that need it.
     std::vector<std::string> cannot_run = {};
+    // The call fails from the nth on, every later call of it too.
+    bool persistent = false;
 };
 
 bool family_95();
@@ -82,6 +91,9 @@ class RunChecks {
     std::vector<std::string> after_run(RunKind kind, int exit_code,
                                        const std::vector<BoxAnswered> &answered,
                                        const Fault &fault) const;
+    // Whether the last run's services check was left out: the user let the
+    // spooler stay stopped.
+    mutable bool services_skipped = false;
 
   private:
     struct State;

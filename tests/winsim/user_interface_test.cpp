@@ -411,6 +411,51 @@ TEST_F(UserInterface, MessageBoxesTakeOnlyAnswersTheyOffer)
     EXPECT_EQ((DWORD)ERROR_INVALID_MSGBOX_STYLE, GetLastError());
 }
 
+// A script that retries for ever would hold the test for ever: the same
+// question past the limit is given up on, and says so.
+TEST_F(UserInterface, TheSameBoxAskedPastTheLimitIsAbortedOrCancelledAsALoop)
+{
+    winsim::answer_every_message_box([](const winsim::MessageBoxSeen &) { return IDRETRY; });
+    const UINT type = MB_ABORTRETRYIGNORE | MB_ICONERROR;
+    for (int i = 0; i < winsim::SAME_QUESTION_LIMIT; i++)
+        ASSERT_EQ(IDRETRY, MessageBoxA(nullptr, "Disk full", "Setup", type)) << i;
+    EXPECT_EQ(IDRETRY, MessageBoxA(nullptr, "Disk full", "Other", type)) << "another box";
+    EXPECT_EQ(IDABORT, MessageBoxA(nullptr, "Disk full", "Setup", type));
+    EXPECT_EQ(IDCANCEL, MessageBoxA(nullptr, "Disk full", "Setup", MB_RETRYCANCEL));
+    EXPECT_EQ(std::vector<std::string>{"the same box was asked more than 50 times, the run loops; "
+                                       "answered Abort or Cancel from then on: message box 'Setup': "
+                                       "'Disk full'"},
+              take_failures());
+}
+
+// A round's failures are not lost when the next round boots unchecked.
+TEST_F(UserInterface, BootReportsTheScriptOfAMachineNoOneChecked)
+{
+    std::vector<std::string> reported;
+    auto test_hook = winsim::on_unchecked_script_results(
+        [&reported](const std::vector<std::string> &unchecked) { reported = unchecked; });
+    MessageBoxA(nullptr, "Unforeseen", "Setup", MB_OK);
+    winsim::expect_dialog(201, [](winsim::Dialog &) {});
+    winsim::boot(winsim::MachineSetup());
+    EXPECT_EQ((std::vector<std::string>{
+                  "script failure: unexpected message box 'Setup': 'Unforeseen'",
+                  "never came: dialog 201"}),
+              reported);
+
+    // Read or cleared, they are not reported.
+    reported.clear();
+    MessageBoxA(nullptr, "Unforeseen", "Setup", MB_OK);
+    EXPECT_EQ(1u, winsim::script_failures().size());
+    winsim::expect_dialog(201, [](winsim::Dialog &) {});
+    EXPECT_EQ(1u, winsim::unused_expectations().size());
+    winsim::boot(winsim::MachineSetup());
+    MessageBoxA(nullptr, "Unforeseen", "Setup", MB_OK);
+    winsim::clear_script_failures();
+    winsim::boot(winsim::MachineSetup());
+    EXPECT_TRUE(reported.empty());
+    winsim::on_unchecked_script_results(test_hook);
+}
+
 TEST_F(UserInterface, AStandingDialogActionServesEveryDialogOfItsTemplateWithoutExpectation)
 {
     int standing_runs = 0;

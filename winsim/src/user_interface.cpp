@@ -58,7 +58,13 @@ struct UserInterface {
     std::function<int(const MessageBoxSeen &)> answer_every;
     std::map<int, std::function<void(Dialog &)>> every_dialog; // by template
     std::vector<std::string> failures;
+    // Whether the test has read the failures and the unused expectations
+    // since the last was added (boot reports them otherwise).
+    bool failures_read = true;
+    bool expectations_read = true;
+    winsim::UncheckedScriptHook unchecked_hook;
     std::vector<MessageBoxSeen> boxes;
+    std::map<std::string, int> times_asked; // by title and text
     bool reboot_requested = false;
     std::map<HWND, OpenDialog> dialogs; // from creation until destruction
     std::map<std::pair<int, int>, std::vector<std::string>> text_history;
@@ -208,6 +214,7 @@ std::string expectation_text(const Expectation &expected)
 void push_expectation(Expectation expected)
 {
     Hold hold(the_machine().lock);
+    ui().expectations_read = false;
     ui().expectations.push_back(std::move(expected));
 }
 
@@ -426,6 +433,7 @@ void record_script_failure(const std::string &failure)
 {
     Hold hold(the_machine().lock);
     ui().failures.push_back(failure);
+    ui().failures_read = false;
 }
 
 int modal_dialogs_on_this_thread()
@@ -433,14 +441,43 @@ int modal_dialogs_on_this_thread()
     return modal_dialogs;
 }
 
+// What the machine before left for the test to look at and no one read: a
+// test that boots in a loop would otherwise lose an earlier round's failure.
+static void report_unchecked_script_results(UserInterface &state)
+{
+    std::vector<std::string> unchecked;
+    if (!state.failures_read) {
+        for (const std::string &failure : state.failures)
+            unchecked.push_back("script failure: " + failure);
+    }
+    if (!state.expectations_read) {
+        for (const Expectation &expected : state.expectations)
+            unchecked.push_back("never came: " + expectation_text(expected));
+    }
+    state.failures_read = true;
+    state.expectations_read = true;
+    if (unchecked.empty())
+        return;
+    if (state.unchecked_hook) {
+        state.unchecked_hook(unchecked);
+        return;
+    }
+    std::fprintf(stderr, "winsim: boot: the previous machine's scripted user was never checked:\n");
+    for (const std::string &line : unchecked)
+        std::fprintf(stderr, "  %s\n", line.c_str());
+    std::abort();
+}
+
 void boot_user_interface(Machine &m)
 {
     UserInterface &state = ui();
+    report_unchecked_script_results(state);
     state.expectations.clear();
     state.answer_every = nullptr;
     state.every_dialog.clear();
     state.failures.clear();
     state.boxes.clear();
+    state.times_asked.clear();
     state.reboot_requested = false;
     state.dialogs.clear();
     state.text_history.clear();
@@ -664,12 +701,14 @@ void answer_every_dialog(int template_id, std::function<void(Dialog &)> action)
 std::vector<std::string> script_failures()
 {
     Hold hold(the_machine().lock);
+    ui().failures_read = true;
     return ui().failures;
 }
 
 std::vector<std::string> unused_expectations()
 {
     Hold hold(the_machine().lock);
+    ui().expectations_read = true;
     std::vector<std::string> unused;
     for (const Expectation &expected : ui().expectations)
         unused.push_back(expectation_text(expected));
@@ -681,6 +720,15 @@ void clear_script_failures()
     Hold hold(the_machine().lock);
     ui().failures.clear();
     ui().expectations.clear();
+    ui().failures_read = true;
+    ui().expectations_read = true;
+}
+
+UncheckedScriptHook on_unchecked_script_results(UncheckedScriptHook report)
+{
+    Hold hold(the_machine().lock);
+    std::swap(ui().unchecked_hook, report);
+    return report;
 }
 
 std::vector<MessageBoxSeen> message_boxes_shown()
@@ -935,6 +983,22 @@ extern "C" HWND WINAPI GetDesktopWindow(void)
 
 // ---- Message boxes and the restart question.
 
+// A user asked the same question over and over gives up on it, as the
+// test must: the run loops. Call with the machine locked.
+static int give_up_on_loop(const std::vector<int> &buttons, const MessageBoxSeen &seen, int asked)
+{
+    if (asked == winsim::SAME_QUESTION_LIMIT + 1)
+        record_script_failure(describe("the same box was asked more than %d times, the run "
+                                       "loops; answered Abort or Cancel from then on: ",
+                                       winsim::SAME_QUESTION_LIMIT) +
+                              box_text(seen));
+    for (int button : {IDABORT, IDCANCEL}) {
+        if (offers(buttons, button))
+            return button;
+    }
+    return buttons[0];
+}
+
 // An invalid type or owner fails with 0 before the box shows. A box the
 // script did not foresee is answered as the user closing it would:
 // Cancel when the box has it, else its first button.
@@ -956,8 +1020,11 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
         if (!valid_owner(the_machine(), hWnd))
             return call.fail(0, ERROR_INVALID_WINDOW_HANDLE);
         ui().boxes.push_back(seen);
+        int asked = ++ui().times_asked[seen.title + "\n" + seen.text];
         Expectation expected;
         std::string instead;
+        if (asked > winsim::SAME_QUESTION_LIMIT)
+            return call.done(give_up_on_loop(buttons, seen, asked));
         if (take_step(Step::message_box, 0, &expected, &instead))
             answer = std::move(expected.answer);
         else if (ui().answer_every)

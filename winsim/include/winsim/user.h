@@ -100,6 +100,11 @@ void answer_every_message_box(std::function<int(const MessageBoxSeen &)> answer)
 // instead. Another call for the template replaces its action. Cleared at boot.
 void answer_every_dialog(int template_id, std::function<void(Dialog &)> action);
 
+// A box asked more often than this with the same title and text since boot
+// is a run that loops: the script is not asked, the user answers Abort
+// (else Cancel, else the first button) and a script failure says so.
+const int SAME_QUESTION_LIMIT = 50;
+
 // Unexpected dialogs, boxes and prompts (with their titles and texts),
 // steps out of order, unusable answers, dialogs that never ended.
 std::vector<std::string> script_failures();
@@ -108,6 +113,12 @@ std::vector<std::string> unused_expectations();
 // Forgets the recorded failures and drops the unused expectations (for
 // tests that cause failures on purpose).
 void clear_script_failures();
+// boot() reports the failures and unused expectations of the machine before
+// that were never read (script_failures, unused_expectations) nor cleared,
+// so that a test booting in a loop loses no round's failure: to the hook,
+// or without one on stderr, and then aborts. Returns the hook it replaces.
+using UncheckedScriptHook = std::function<void(const std::vector<std::string> &)>;
+UncheckedScriptHook on_unchecked_script_results(UncheckedScriptHook report);
 // Every message box shown, answered or not, in order.
 std::vector<MessageBoxSeen> message_boxes_shown();
 // Whether the user agreed to restart Windows.

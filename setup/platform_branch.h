@@ -1,8 +1,8 @@
 // The platform description that the installation and the removal work with:
 // what the running Windows takes of the package, chosen once by
 // describe_platform.
-#ifndef SETUP_PLATFORM_DESCRIPTION_H
-#define SETUP_PLATFORM_DESCRIPTION_H
+#ifndef SETUP_PLATFORM_BRANCH_H
+#define SETUP_PLATFORM_BRANCH_H
 
 #include "setup/distribution_files.h"
 #include "system/platform.h"

@@ -1,4 +1,4 @@
-#include "setup/platform.h"
+#include "setup/platform_branch.h"
 
 #include "app/setup_state.h"
 #include "catalog/text_format.h"
