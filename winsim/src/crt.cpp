@@ -3,6 +3,7 @@
 #include <winsim/crt.h>
 #include <io.h>
 
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -12,12 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::the_machine;
 
 namespace {
 
@@ -190,7 +185,7 @@ extern "C" FILE *winsim_fopen(const char *filename, const char *mode)
 
 extern "C" int _unlink(const char *filename)
 {
-    Call call("_unlink", quoted(filename));
+    Call call(__func__, quoted(filename));
     DWORD error = call.fault_error();
     ResolvedPath path = winsim::resolve_path(filename);
     if (error == 0)

@@ -1,5 +1,6 @@
 // winsim: kernel32's file calls on the simulated file system, and the
 // helpers with which tests arrange and read that file system.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -10,13 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::the_machine;
 
 namespace {
 
@@ -44,7 +38,7 @@ bool copy_bytes(const std::string &from, const std::string &to)
 
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 {
-    Call call("GetFileAttributesA", quoted(lpFileName));
+    Call call(__func__, quoted(lpFileName));
     if (call.faulted())
         return call.fail_injected(INVALID_FILE_ATTRIBUTES);
     ResolvedPath path = resolve_path(lpFileName);
@@ -58,7 +52,7 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
 // Only the settable bits are kept; FILE_ATTRIBUTE_NORMAL alone clears them.
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 {
-    Call call("SetFileAttributesA", describe("%s, 0x%x", quoted(lpFileName).c_str(), dwFileAttributes));
+    Call call(__func__, describe("%s, 0x%x", quoted(lpFileName).c_str(), dwFileAttributes));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath path = resolve_path(lpFileName);
@@ -80,8 +74,8 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttribu
 extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                                  BOOL bFailIfExists)
 {
-    Call call("CopyFileA", describe("%s, %s, %d", quoted(lpExistingFileName).c_str(),
-                                    quoted(lpNewFileName).c_str(), bFailIfExists));
+    Call call(__func__, describe("%s, %s, %d", quoted(lpExistingFileName).c_str(),
+                                 quoted(lpNewFileName).c_str(), bFailIfExists));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath from = resolve_path(lpExistingFileName);
@@ -108,7 +102,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
 
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
-    Call call("DeleteFileA", quoted(lpFileName));
+    Call call(__func__, quoted(lpFileName));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath path = resolve_path(lpFileName);
@@ -130,7 +124,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPVOID lpSecurityAttributes)
 {
-    Call call("CreateDirectoryA", describe("%s, %p", quoted(lpPathName).c_str(), lpSecurityAttributes));
+    Call call(__func__, describe("%s, %p", quoted(lpPathName).c_str(), lpSecurityAttributes));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath path = resolve_path(lpPathName);
@@ -146,7 +140,7 @@ extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPVOID lpSecurityAttr
 
 extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName)
 {
-    Call call("SetCurrentDirectoryA", quoted(lpPathName));
+    Call call(__func__, quoted(lpPathName));
     if (call.faulted())
         return call.fail_injected(FALSE);
     ResolvedPath path = resolve_path(lpPathName);
@@ -167,8 +161,8 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName)
 extern "C" UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
                                         LPSTR lpTempFileName)
 {
-    Call call("GetTempFileNameA", describe("%s, %s, %u", quoted(lpPathName).c_str(),
-                                           quoted(lpPrefixString).c_str(), uUnique));
+    Call call(__func__, describe("%s, %s, %u", quoted(lpPathName).c_str(),
+                                 quoted(lpPrefixString).c_str(), uUnique));
     if (call.faulted())
         return call.fail_injected(0u);
     ResolvedPath folder = resolve_path(lpPathName);

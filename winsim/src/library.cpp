@@ -1,6 +1,7 @@
 // winsim: kernel32's run-time library loading. The one library a program
 // loads here is the spooler's client, WINSPOOL.DRV, whose functions are
 // winsim's own.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -9,13 +10,6 @@
 
 #include <map>
 #include <set>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {
@@ -149,7 +143,7 @@ void remove_export(const std::string &library, const std::string &function)
 // Each load of a loaded library counts and returns the same handle.
 extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 {
-    Call call("LoadLibraryA", quoted(lpLibFileName));
+    Call call(__func__, quoted(lpLibFileName));
     const HMODULE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -180,8 +174,8 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     bool by_name = reinterpret_cast<uintptr_t>(lpProcName) > 0xFFFF;
-    Call call("GetProcAddress", describe("%s, %s", module_text(hModule).c_str(),
-                                         by_name ? quoted(lpProcName).c_str() : "ordinal"));
+    Call call(__func__, describe("%s, %s", module_text(hModule).c_str(),
+                                 by_name ? quoted(lpProcName).c_str() : "ordinal"));
     void *const none = nullptr;
     if (call.faulted())
         return reinterpret_cast<FARPROC>(call.fail_injected(none));
@@ -202,7 +196,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 // The library goes with its last load's FreeLibrary.
 extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
-    Call call("FreeLibrary", module_text(hLibModule));
+    Call call(__func__, module_text(hLibModule));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

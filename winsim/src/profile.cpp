@@ -1,5 +1,6 @@
 // winsim: kernel32's win.ini profile calls, on the file win.ini in the
 // Windows directory of the simulated file system.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 #include "spooler_objects.h"
@@ -8,13 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {
@@ -143,8 +137,8 @@ DWORD copy_list(const std::vector<std::string> &names, LPSTR buffer, DWORD size)
 // the [ports] section is a port for the spooler.
 extern "C" BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString)
 {
-    Call call("WriteProfileStringA", describe("%s, %s, %s", quoted(lpAppName).c_str(),
-                                              quoted(lpKeyName).c_str(), quoted(lpString).c_str()));
+    Call call(__func__, describe("%s, %s, %s", quoted(lpAppName).c_str(), quoted(lpKeyName).c_str(),
+                                 quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -202,9 +196,8 @@ extern "C" BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, L
 extern "C" DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                           LPSTR lpReturnedString, DWORD nSize)
 {
-    Call call("GetProfileStringA",
-              describe("%s, %s, %s, size %u", quoted(lpAppName).c_str(), quoted(lpKeyName).c_str(),
-                       quoted(lpDefault).c_str(), nSize));
+    Call call(__func__, describe("%s, %s, %s, size %u", quoted(lpAppName).c_str(),
+                                 quoted(lpKeyName).c_str(), quoted(lpDefault).c_str(), nSize));
     if (call.faulted())
         return call.fail_injected(0u);
     Machine &m = the_machine();

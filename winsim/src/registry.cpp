@@ -1,6 +1,7 @@
 // winsim: advapi32's registry calls, and the helpers with which tests
 // arrange and read the registry. The win.ini profile and library loading
 // live in profile.cpp and library.cpp.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -11,13 +12,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::same_name;
-using winsim::the_machine;
 
 namespace
 {
@@ -393,8 +387,8 @@ int open_key_handle_count()
 extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                      PHKEY phkResult)
 {
-    Call call("RegOpenKeyExA", describe("%s, %s, %u, 0x%x", key_text(hKey).c_str(),
-                                        quoted(lpSubKey).c_str(), ulOptions, samDesired));
+    Call call(__func__, describe("%s, %s, %u, 0x%x", key_text(hKey).c_str(),
+                                 quoted(lpSubKey).c_str(), ulOptions, samDesired));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -421,10 +415,9 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                                        LPDWORD lpdwDisposition)
 {
-    Call call("RegCreateKeyExA",
-              describe("%s, %s, %u, %s, 0x%x, 0x%x, %p", key_text(hKey).c_str(),
-                       quoted(lpSubKey).c_str(), Reserved, quoted(lpClass).c_str(), dwOptions,
-                       samDesired, static_cast<void *>(lpSecurityAttributes)));
+    Call call(__func__, describe("%s, %s, %u, %s, 0x%x, 0x%x, %p", key_text(hKey).c_str(),
+                                 quoted(lpSubKey).c_str(), Reserved, quoted(lpClass).c_str(),
+                                 dwOptions, samDesired, static_cast<void *>(lpSecurityAttributes)));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -452,7 +445,7 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
 // The predefined keys may be closed too; that changes nothing.
 extern "C" LONG WINAPI RegCloseKey(HKEY hKey)
 {
-    Call call("RegCloseKey", key_text(hKey));
+    Call call(__func__, key_text(hKey));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -472,8 +465,8 @@ extern "C" LONG WINAPI RegCloseKey(HKEY hKey)
 extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                                       const BYTE *lpData, DWORD cbData)
 {
-    Call call("RegSetValueExA", describe("%s, %s, %u, %u, size %u", key_text(hKey).c_str(),
-                                         quoted(lpValueName).c_str(), Reserved, dwType, cbData));
+    Call call(__func__, describe("%s, %s, %u, %u, size %u", key_text(hKey).c_str(),
+                                 quoted(lpValueName).c_str(), Reserved, dwType, cbData));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -499,7 +492,7 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reser
 extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                         LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
-    Call call("RegQueryValueExA",
+    Call call(__func__,
               describe("%s, %s, size %u", key_text(hKey).c_str(), quoted(lpValueName).c_str(),
                        lpcbData == nullptr ? 0u : static_cast<unsigned>(*lpcbData)));
     (void)lpReserved;
@@ -535,8 +528,7 @@ extern "C" LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD l
 
 extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    Call call("RegDeleteValueA",
-              describe("%s, %s", key_text(hKey).c_str(), quoted(lpValueName).c_str()));
+    Call call(__func__, describe("%s, %s", key_text(hKey).c_str(), quoted(lpValueName).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();
@@ -560,8 +552,7 @@ extern "C" LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 // predefined keys cannot be deleted.
 extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    Call call("RegDeleteKeyA",
-              describe("%s, %s", key_text(hKey).c_str(), quoted(lpSubKey).c_str()));
+    Call call(__func__, describe("%s, %s", key_text(hKey).c_str(), quoted(lpSubKey).c_str()));
     if (call.faulted())
         return status(call, static_cast<LONG>(call.fault_error()));
     Machine &m = the_machine();

@@ -1,5 +1,6 @@
 // winsim: advapi32's service control manager of the NT family, and the
 // helpers with which tests arrange and read its services.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
@@ -7,13 +8,8 @@
 #include <cstring>
 #include <functional>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
 using winsim::Service;
 using winsim::ServiceHandle;
-using winsim::the_machine;
 
 namespace {
 
@@ -288,8 +284,8 @@ int open_service_handle_count()
 extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
                                            DWORD dwDesiredAccess)
 {
-    Call call("OpenSCManagerA", describe("%s, %s, 0x%x", quoted(lpMachineName).c_str(),
-                                         quoted(lpDatabaseName).c_str(), dwDesiredAccess));
+    Call call(__func__, describe("%s, %s, 0x%x", quoted(lpMachineName).c_str(),
+                                 quoted(lpDatabaseName).c_str(), dwDesiredAccess));
     const SC_HANDLE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -314,8 +310,8 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
 extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName,
                                          DWORD dwDesiredAccess)
 {
-    Call call("OpenServiceA", describe("%s, %s, 0x%x", handle_text(hSCManager).c_str(),
-                                       quoted(lpServiceName).c_str(), dwDesiredAccess));
+    Call call(__func__, describe("%s, %s, 0x%x", handle_text(hSCManager).c_str(),
+                                 quoted(lpServiceName).c_str(), dwDesiredAccess));
     const SC_HANDLE none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -337,7 +333,7 @@ extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceN
 
 extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject)
 {
-    Call call("CloseServiceHandle", handle_text(hSCObject));
+    Call call(__func__, handle_text(hSCObject));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -363,7 +359,7 @@ extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject)
 extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
                                      LPCSTR *lpServiceArgVectors)
 {
-    Call call("StartServiceA", describe("%s, %u", handle_text(hService).c_str(), dwNumServiceArgs));
+    Call call(__func__, describe("%s, %u", handle_text(hService).c_str(), dwNumServiceArgs));
     (void)lpServiceArgVectors;
     if (call.faulted())
         return call.fail_injected(FALSE);
@@ -391,7 +387,7 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
         m.service_log.push_back("start " + needed->name);
     }
     service->start_failing = false;
-    int nth = winsim::call_count("StartServiceA");
+    int nth = winsim::call_count(__func__);
     for (const winsim::StartFault &fault : m.start_faults) {
         if (fault.nth != nth)
             continue;
@@ -414,7 +410,7 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
 extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl,
                                       LPSERVICE_STATUS lpServiceStatus)
 {
-    Call call("ControlService", describe("%s, %u", handle_text(hService).c_str(), dwControl));
+    Call call(__func__, describe("%s, %u", handle_text(hService).c_str(), dwControl));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -459,7 +455,7 @@ extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl,
 
 extern "C" BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus)
 {
-    Call call("QueryServiceStatus", handle_text(hService));
+    Call call(__func__, handle_text(hService));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -485,8 +481,8 @@ extern "C" BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServic
                                               LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize,
                                               LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned)
 {
-    Call call("EnumDependentServicesA", describe("%s, %u, size %u", handle_text(hService).c_str(),
-                                                 dwServiceState, cbBufSize));
+    Call call(__func__, describe("%s, %u, size %u", handle_text(hService).c_str(), dwServiceState,
+                                 cbBufSize));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();

@@ -1,17 +1,13 @@
 // winsim: the print spooler (winspool.drv): its environments and directory
 // queries.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
 #include <cstring>
 
-using winsim::Call;
-using winsim::describe;
 using winsim::find_environment;
-using winsim::Machine;
-using winsim::quoted;
 using winsim::SpoolerEnvironment;
-using winsim::the_machine;
 
 namespace {
 
@@ -119,8 +115,8 @@ extern "C" BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironmen
                                                   LPBYTE pDriverDirectory, DWORD cbBuf,
                                                   LPDWORD pcbNeeded)
 {
-    Call call("GetPrinterDriverDirectoryA", describe("%s, %s, %u, size %u", quoted(pName).c_str(),
-                                                     quoted(pEnvironment).c_str(), Level, cbBuf));
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     return query_directory(call, Directory::driver, pName, pEnvironment, Level, pDriverDirectory,
                            cbBuf, pcbNeeded);
 }
@@ -129,9 +125,8 @@ extern "C" BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironme
                                                    LPBYTE pPrintProcessorInfo, DWORD cbBuf,
                                                    LPDWORD pcbNeeded)
 {
-    Call call("GetPrintProcessorDirectoryA",
-              describe("%s, %s, %u, size %u", quoted(pName).c_str(), quoted(pEnvironment).c_str(),
-                       Level, cbBuf));
+    Call call(__func__, describe("%s, %s, %u, size %u", quoted(pName).c_str(),
+                                 quoted(pEnvironment).c_str(), Level, cbBuf));
     return query_directory(call, Directory::print_processor, pName, pEnvironment, Level,
                            pPrintProcessorInfo, cbBuf, pcbNeeded);
 }

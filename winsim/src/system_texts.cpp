@@ -1,5 +1,6 @@
 // winsim: the system's message texts (FormatMessageA), the local memory
 // they come in, and lstrcmpiA.
+#include "winsim_internal.h"
 #include "paths.h"
 #include "user_interface_state.h"
 
@@ -8,11 +9,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::the_machine;
 
 namespace
 {
@@ -128,8 +124,8 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
                                        DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
                                        va_list *Arguments)
 {
-    Call call("FormatMessageA", describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource,
-                                         dwMessageId, dwLanguageId, nSize));
+    Call call(__func__, describe("0x%x, %p, %u, 0x%x, size %u", dwFlags, lpSource, dwMessageId,
+                                 dwLanguageId, nSize));
     (void)Arguments;
     const DWORD sources =
         FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM;
@@ -164,7 +160,7 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
 // could not free.
 extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem)
 {
-    Call call("LocalFree", describe("%p", hMem));
+    Call call(__func__, describe("%p", hMem));
     const HLOCAL freed = nullptr;
     if (call.faulted())
         return call.fail_injected(hMem);
@@ -184,8 +180,7 @@ extern "C" HLOCAL WINAPI LocalFree(HLOCAL hMem)
 // fault is not honoured.
 extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
 {
-    Call call("lstrcmpiA",
-              describe("%s, %s", quoted(lpString1).c_str(), quoted(lpString2).c_str()));
+    Call call(__func__, describe("%s, %s", quoted(lpString1).c_str(), quoted(lpString2).c_str()));
     const unsigned char *a = reinterpret_cast<const unsigned char *>(lpString1);
     const unsigned char *b = reinterpret_cast<const unsigned char *>(lpString2);
     for (;; a++, b++) {

@@ -5,6 +5,7 @@
 // held while a dialog procedure or a test's action or answer runs, so that
 // those may call in from any thread (a worker sets the status line while
 // the dialog's thread waits in its modal loop).
+#include "winsim_internal.h"
 #include "paths.h"
 #include "user_interface_state.h"
 
@@ -17,16 +18,11 @@
 #include <deque>
 #include <map>
 
-using winsim::Call;
 using winsim::ClosesOn;
-using winsim::describe;
 using winsim::Dialog;
 using winsim::DialogTemplate;
-using winsim::Machine;
 using winsim::MessageBoxSeen;
-using winsim::quoted;
 using winsim::record_script_failure;
-using winsim::the_machine;
 using winsim::Window;
 
 namespace
@@ -772,10 +768,9 @@ std::vector<std::string> control_text_history(int template_id, int control_id)
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
                                           HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
-    Call call("DialogBoxParamA",
-              describe("%p, %s, %s, %ld", static_cast<void *>(hInstance),
-                       template_name_text(lpTemplateName).c_str(), handle_text(hWndParent).c_str(),
-                       static_cast<long>(dwInitParam)));
+    Call call(__func__, describe("%p, %s, %s, %ld", static_cast<void *>(hInstance),
+                                 template_name_text(lpTemplateName).c_str(),
+                                 handle_text(hWndParent).c_str(), static_cast<long>(dwInitParam)));
     const INT_PTR failed = -1;
     if (call.faulted())
         return call.fail_injected(failed);
@@ -825,8 +820,7 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
 
 extern "C" BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
 {
-    Call call("EndDialog",
-              describe("%s, %ld", handle_text(hDlg).c_str(), static_cast<long>(nResult)));
+    Call call(__func__, describe("%s, %ld", handle_text(hDlg).c_str(), static_cast<long>(nResult)));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -850,7 +844,7 @@ static Window *dialog_control(Machine &m, HWND dialog, int id, DWORD *error)
 
 extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 {
-    Call call("GetDlgItem", describe("%s, %d", handle_text(hDlg).c_str(), nIDDlgItem));
+    Call call(__func__, describe("%s, %d", handle_text(hDlg).c_str(), nIDDlgItem));
     const HWND none = nullptr;
     if (call.faulted())
         return call.fail_injected(none);
@@ -862,8 +856,8 @@ extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 
 extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
 {
-    Call call("SetDlgItemTextA", describe("%s, %d, %s", handle_text(hDlg).c_str(), nIDDlgItem,
-                                          quoted(lpString).c_str()));
+    Call call(__func__, describe("%s, %d, %s", handle_text(hDlg).c_str(), nIDDlgItem,
+                                 quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -877,8 +871,7 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpStrin
 
 extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
-    Call call("SetWindowTextA",
-              describe("%s, %s", handle_text(hWnd).c_str(), quoted(lpString).c_str()));
+    Call call(__func__, describe("%s, %s", handle_text(hWnd).c_str(), quoted(lpString).c_str()));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -904,7 +897,7 @@ static int copy_text(const std::string &text, LPSTR buffer, int size)
 
 extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 {
-    Call call("GetWindowTextA", describe("%s, size %d", handle_text(hWnd).c_str(), nMaxCount));
+    Call call(__func__, describe("%s, size %d", handle_text(hWnd).c_str(), nMaxCount));
     if (call.faulted()) {
         copy_text("", lpString, nMaxCount);
         return call.fail_injected(0);
@@ -920,8 +913,7 @@ extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax)
 {
-    Call call("GetDlgItemTextA",
-              describe("%s, %d, size %d", handle_text(hDlg).c_str(), nIDDlgItem, cchMax));
+    Call call(__func__, describe("%s, %d, size %d", handle_text(hDlg).c_str(), nIDDlgItem, cchMax));
     if (call.faulted()) {
         copy_text("", lpString, cchMax);
         return call.fail_injected(0u);
@@ -941,8 +933,7 @@ extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString
 // controls keep none. A radio button does not uncheck the others here.
 extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 {
-    Call call("CheckDlgButton",
-              describe("%s, %d, %u", handle_text(hDlg).c_str(), nIDButton, uCheck));
+    Call call(__func__, describe("%s, %d, %u", handle_text(hDlg).c_str(), nIDButton, uCheck));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -957,7 +948,7 @@ extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 
 extern "C" UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
 {
-    Call call("IsDlgButtonChecked", describe("%s, %d", handle_text(hDlg).c_str(), nIDButton));
+    Call call(__func__, describe("%s, %d", handle_text(hDlg).c_str(), nIDButton));
     if (call.faulted())
         return call.fail_injected(0u);
     Hold hold(the_machine().lock);
@@ -971,7 +962,7 @@ extern "C" UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
 // Returns whether the window was disabled before.
 extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
 {
-    Call call("EnableWindow", describe("%s, %d", handle_text(hWnd).c_str(), bEnable));
+    Call call(__func__, describe("%s, %d", handle_text(hWnd).c_str(), bEnable));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Hold hold(the_machine().lock);
@@ -986,7 +977,7 @@ extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
 // The desktop always exists: this call cannot fail.
 extern "C" HWND WINAPI GetDesktopWindow(void)
 {
-    Call call("GetDesktopWindow", "");
+    Call call(__func__, "");
     return call.done(desktop);
 }
 
@@ -1013,8 +1004,8 @@ static int give_up_on_loop(const std::vector<int> &buttons, const MessageBoxSeen
 // Cancel when the box has it, else its first button.
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    Call call("MessageBoxA", describe("%s, %s, %s, 0x%x", handle_text(hWnd).c_str(),
-                                      quoted(lpText).c_str(), quoted(lpCaption).c_str(), uType));
+    Call call(__func__, describe("%s, %s, %s, 0x%x", handle_text(hWnd).c_str(),
+                                 quoted(lpText).c_str(), quoted(lpCaption).c_str(), uType));
     if (call.faulted())
         return call.fail_injected(0);
     std::vector<int> buttons = buttons_of(uType);
@@ -1059,8 +1050,7 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 // queue.
 extern "C" INT WINAPI SetupPromptReboot(HSPFILEQ FileQueue, HWND Owner, BOOL ScanOnly)
 {
-    Call call("SetupPromptReboot",
-              describe("%p, %s, %d", FileQueue, handle_text(Owner).c_str(), ScanOnly));
+    Call call(__func__, describe("%p, %s, %d", FileQueue, handle_text(Owner).c_str(), ScanOnly));
     if (call.faulted())
         return call.fail_injected(-1);
     if (FileQueue != nullptr) {

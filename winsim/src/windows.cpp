@@ -1,17 +1,13 @@
 // winsim: user32's windows and messages, advapi32's user name, and the
 // helpers with which tests open windows of other programs.
+#include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
 
 #include <climits>
 #include <cstring>
 
-using winsim::Call;
 using winsim::ClosesOn;
-using winsim::describe;
-using winsim::Machine;
-using winsim::quoted;
-using winsim::the_machine;
 using winsim::Window;
 
 namespace {
@@ -116,7 +112,7 @@ std::vector<WindowMessage> window_messages(HWND handle)
 // the last error as it was.
 extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
 {
-    Call call("FindWindowA",
+    Call call(__func__,
               describe("%s, %s", class_text(lpClassName).c_str(), quoted(lpWindowName).c_str()));
     const HWND none = nullptr;
     if (call.faulted())
@@ -140,9 +136,8 @@ extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
 // what it does not handle itself DefWindowProc answers with 0.
 extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    Call call("SendMessageA", describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
-                                       static_cast<unsigned long>(wParam),
-                                       static_cast<long>(lParam)));
+    Call call(__func__, describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
+                                 static_cast<unsigned long>(wParam), static_cast<long>(lParam)));
     const LRESULT nothing = 0;
     if (call.faulted())
         return call.fail_injected(nothing);
@@ -162,9 +157,8 @@ extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 // to the calling thread's own queue, which succeeds.
 extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    Call call("PostMessageA", describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
-                                       static_cast<unsigned long>(wParam),
-                                       static_cast<long>(lParam)));
+    Call call(__func__, describe("%s, 0x%04x, %lu, %ld", window_text(hWnd).c_str(), Msg,
+                                 static_cast<unsigned long>(wParam), static_cast<long>(lParam)));
     if (call.faulted())
         return call.fail_injected(FALSE);
     if (hWnd == nullptr)
@@ -182,7 +176,7 @@ extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM l
 
 extern "C" BOOL WINAPI IsWindow(HWND hWnd)
 {
-    Call call("IsWindow", window_text(hWnd));
+    Call call(__func__, window_text(hWnd));
     if (call.faulted())
         return call.fail_injected(FALSE);
     Machine &m = the_machine();
@@ -195,7 +189,7 @@ extern "C" BOOL WINAPI IsWindow(HWND hWnd)
 // ERROR_INSUFFICIENT_BUFFER and the buffer untouched).
 extern "C" BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer)
 {
-    Call call("GetUserNameA", describe("size %u", pcbBuffer != nullptr ? *pcbBuffer : 0));
+    Call call(__func__, describe("size %u", pcbBuffer != nullptr ? *pcbBuffer : 0));
     if (call.faulted())
         return call.fail_injected(FALSE);
     if (pcbBuffer == nullptr)
