@@ -589,14 +589,17 @@ void check_quiet_run(const std::vector<winsim::CallRecord> &journal, size_t run_
 #undef SWEEP_EXIT_CODE
     if (codes.count(exit_code) == 0)
         v->push_back("exit code " + std::to_string(exit_code) + " is not one of the table");
-    // A log line whose open fails is lost by design: the last one may be.
-    bool last_open_failed = false;
+    // A log line that cannot be opened or written is lost by design (the
+    // disk is full, the file went): the last one may be.
+    bool last_write_failed = false;
     for (size_t i = run_start; i < journal.size(); i++) {
-        if (journal[i].function == "fopen" && journal[i].arguments.find(log_path) != std::string::npos)
-            last_open_failed = journal[i].result == "NULL";
+        const winsim::CallRecord &call = journal[i];
+        if ((call.function == "fopen" || call.function == "WriteFile") &&
+            call.arguments.find(log_path) != std::string::npos)
+            last_write_failed = call.result == "NULL" || call.result == "0";
     }
     std::string last = lines.empty() ? "no log" : lines.back();
-    if (!last_open_failed && last != "exit code " + std::to_string(exit_code))
+    if (!last_write_failed && last != "exit code " + std::to_string(exit_code))
         v->push_back("exit code " + std::to_string(exit_code) + ", the log ends: " + last);
 }
 
