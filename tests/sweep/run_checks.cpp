@@ -1,5 +1,6 @@
 #include "sweep/run_checks.h"
 
+#include "app/exit_codes.h"
 #include "app/setup_state.h"
 #include "resources/resource.h"
 #include "setup/platform_branch.h"
@@ -515,10 +516,15 @@ bool unseen_by_design(const std::string &part, const Fault &fault)
 
 // Whether the system's text for the fault's error was shown, in a result
 // dialog or a box.
-bool fault_shown(const Fault &fault)
+bool fault_shown(const Fault &fault, const std::string *quiet_log)
 {
     if (fault.function.empty())
         return false;
+    if (quiet_log != nullptr) {
+        std::string code = std::to_string(fault.error);
+        return quiet_log->find("error " + code + ":") != std::string::npos ||
+               quiet_log->find("own exit code " + code) != std::string::npos;
+    }
     std::string error_text = system_text(fault.error);
     std::vector<std::string> shown = winsim::control_text_history(IDD_RESULT, IDC_RESULT_TEXT);
     for (const winsim::MessageBoxSeen &box : winsim::message_boxes_shown())
@@ -528,6 +534,73 @@ bool fault_shown(const Fault &fault)
             return true;
     }
     return false;
+}
+
+// ---- Quiet runs: no one is asked, the log tells.
+
+// The log's lines, after their time stamps.
+std::vector<std::string> log_lines(const std::string &log)
+{
+    std::vector<std::string> lines;
+    std::stringstream text(log);
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line.size() > 24 ? line.substr(24) : line);
+    }
+    return lines;
+}
+
+// The answer of each question the log records ("question KEY, answer X,
+// error N: text"), for one key or, with no key, every one.
+std::vector<std::string> quiet_answers(const std::vector<std::string> &lines, const std::string &key)
+{
+    std::vector<std::string> answers;
+    std::string head = "question " + key;
+    for (const std::string &line : lines) {
+        std::string::size_type at = line.find(", answer ");
+        if (line.rfind(head, 0) == 0 && at != std::string::npos)
+            answers.push_back(line.substr(at + 9, line.find(',', at + 9) - at - 9));
+    }
+    return answers;
+}
+
+// What no quiet run may do: show a window, end with a code outside the
+// table, or end its log without naming the code.
+void check_quiet_run(const std::vector<winsim::CallRecord> &journal, size_t run_start,
+                     const std::vector<std::string> &lines, const std::string &log_path,
+                     int exit_code, std::vector<std::string> *v)
+{
+    for (size_t i = run_start; i < journal.size(); i++) {
+        const std::string &f = journal[i].function;
+        if (f == "DialogBoxParamA" || f == "MessageBoxA" || f == "SetupPromptReboot")
+            v->push_back("quiet run showed a window: " + f + "(" + journal[i].arguments + ")");
+    }
+    if (winsim::setup_progress_windows_shown() != 0)
+        v->push_back("quiet run showed the Setup API's copy progress window");
+    // The package's fax server shows its own window in every run.
+    for (const winsim::ProcessStart &started : winsim::started_processes()) {
+        if (started.show_window != SW_HIDE &&
+            upper(started.application).find(upper(FAX_SERVER_FILE)) == std::string::npos)
+            v->push_back("quiet run started a visible process: " + started.command_line);
+    }
+#define SWEEP_EXIT_CODE(name, number, meaning) number,
+    static const std::set<int> codes = {SETUP_EXIT_CODE_LIST(SWEEP_EXIT_CODE)};
+#undef SWEEP_EXIT_CODE
+    if (codes.count(exit_code) == 0)
+        v->push_back("exit code " + std::to_string(exit_code) + " is not one of the table");
+    // A log line that cannot be opened or written is lost by design (the
+    // disk is full, the file went): the last one may be.
+    bool last_write_failed = false;
+    for (size_t i = run_start; i < journal.size(); i++) {
+        const winsim::CallRecord &call = journal[i];
+        if ((call.function == "fopen" || call.function == "WriteFile") &&
+            call.arguments.find(log_path) != std::string::npos)
+            last_write_failed = call.result == "NULL" || call.result == "0";
+    }
+    std::string last = lines.empty() ? "no log" : lines.back();
+    if (!last_write_failed && last != "exit code " + std::to_string(exit_code))
+        v->push_back("exit code " + std::to_string(exit_code) + ", the log ends: " + last);
 }
 
 } // namespace
@@ -631,8 +704,12 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
     // The services it stopped run again, unless the user gave up on the
     // spooler's start. A service that cannot come back fails that start
     // by itself: the others must still run then.
+    // A quiet run retries the spooler's start twice, then gives up on it.
+    std::vector<std::string> lines = log_lines(log);
+    std::vector<std::string> spooler_answers = quiet_answers(lines, "SetupCantStartSpooler");
     services_skipped = !family_95() && fault.cannot_run.empty() &&
-                       spooler_left_stopped(journal, state_->run_start);
+                       (quiet ? !spooler_answers.empty() && spooler_answers.back() != "Retry"
+                              : spooler_left_stopped(journal, state_->run_start));
     if (!family_95()) {
         if (!services_skipped) {
             for (const char *service : SERVICES) {
@@ -692,21 +769,46 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
         if (journal[i].function == "_execl" && journal[i].result == "0")
             replaced = true;
     }
+    // A quiet run's answers are in its log; it never answers Ignore.
+    for (const std::string &answer : quiet_answers(lines, ""))
+        step_failed = step_failed || answer != "Retry";
+    // The quiet uninstaller starts its hidden interpreter and goes on.
+    bool deleting = replaced;
+    for (const winsim::ProcessStart &started : winsim::started_processes())
+        deleting = deleting || upper(started.application).find("CMD.EXE") != std::string::npos;
     std::string final_text;
     Verdict verdict =
         final_verdict(kind == RunKind::uninstall
                           ? status_history()
                           : winsim::control_text_history(IDD_RESULT, IDC_RESULT_TEXT),
                       &final_text);
+    // A quiet run's result is its log's result line; a log that lost it
+    // leaves the exit code.
+    if (quiet) {
+        std::vector<std::string> results;
+        for (const std::string &line : lines) {
+            if (line.rfind("result ", 0) == 0)
+                results.push_back(line.substr(7));
+        }
+        final_text = results.empty() ? "exit code " + std::to_string(exit_code) : results.back();
+        verdict = !results.empty()                  ? classify(results.back())
+                  : exit_code == EXIT_RESTART_REQUIRED ? Verdict::success
+                  : exit_code == EXIT_FAILED           ? Verdict::failure
+                                                       : Verdict::none;
+        check_quiet_run(journal, state_->run_start, lines, log_path, exit_code, &v);
+    }
     if (step_failed && verdict == Verdict::success)
         v.push_back("a step failed, yet the result says success: " + final_text);
-    if (!replaced && verdict != Verdict::none && (exit_code == 0) != (verdict == Verdict::failure))
+    bool says_failure = quiet ? exit_code != EXIT_RESTART_REQUIRED : exit_code == 0;
+    if (!replaced && verdict != Verdict::none && says_failure != (verdict == Verdict::failure))
         v.push_back("exit code " + std::to_string(exit_code) + " with the result: " + final_text);
+    if (quiet && verdict == Verdict::failure && exit_code != EXIT_FAILED)
+        v.push_back("a failed quiet run ends with " + std::to_string(exit_code));
 
     // A success leaves the whole package, a removal's success none of it,
     // unless the user was shown the failure on the way (the steps show some
     // failures at once and go on).
-    if (verdict == Verdict::success && !fault_shown(fault)) {
+    if (verdict == Verdict::success && !fault_shown(fault, quiet ? &log : nullptr)) {
         for (const auto &part : package_parts(kind)) {
             if (unseen_by_design(part.first, fault))
                 continue;
@@ -724,13 +826,14 @@ std::vector<std::string> RunChecks::after_run(RunKind kind, int exit_code,
         bool entry = winsim::registry_key_exists(
             "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel");
         std::string system = winsim::machine().system_dir + "\\";
-        if (replaced && entry)
+        if (deleting && entry)
             v.push_back("the uninstaller deleted itself while the uninstall entry names it: " +
                         final_text);
-        if (replaced && (winsim::file_present(system + "rmzantr.exe") ||
+        if (deleting && (winsim::file_present(system + "rmzantr.exe") ||
                          winsim::file_present(system + "zantrel.apd")))
             v.push_back("the uninstaller's delete command left its copy");
-        if (!replaced && !entry && fault.function != "_execl" && fault.function != "RegOpenKeyExA")
+        if (!deleting && !entry && fault.function != "_execl" && fault.function != "CreateProcessA" &&
+            fault.function != "RegOpenKeyExA")
             v.push_back("the uninstaller kept its copy though nothing names it: " + final_text);
     }
     return v;

@@ -94,6 +94,10 @@ class RunChecks {
     // Whether the last run's services check was left out: the user let the
     // spooler stay stopped.
     mutable bool services_skipped = false;
+    // A quiet run (switches /Q /LOG): no one answers, its log tells.
+    bool quiet = false;
+    std::string log_path;
+    std::string log;
 
   private:
     struct State;
