@@ -1,12 +1,8 @@
 // winsim: kernel32's last error, clock, version and directory queries.
-#include "machine_state.h"
+#include "winsim_internal.h"
 
 #include <cstring>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::the_machine;
 
 static thread_local DWORD thread_last_error;
 
@@ -22,7 +18,7 @@ extern "C" void WINAPI SetLastError(DWORD dwErrCode)
 
 extern "C" void WINAPI Sleep(DWORD dwMilliseconds)
 {
-    Call call("Sleep", describe("%u", dwMilliseconds));
+    Call call(__func__, describe("%u", dwMilliseconds));
     the_machine().clock_ms += dwMilliseconds;
     call.done_void();
 }
@@ -54,7 +50,7 @@ extern "C" void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime)
 // refuses any other size.
 extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
 {
-    Call call("GetVersionExA", describe("size %u", info ? info->dwOSVersionInfoSize : 0));
+    Call call(__func__, describe("size %u", info ? info->dwOSVersionInfoSize : 0));
     if (call.faulted())
         return call.fail_injected(FALSE);
     if (info == nullptr || (info->dwOSVersionInfoSize != 148 && info->dwOSVersionInfoSize != 156))
@@ -86,20 +82,20 @@ static UINT copy_directory(Call &call, const std::string &text, LPSTR buffer, UI
 
 extern "C" UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    Call call("GetSystemDirectoryA", describe("size %u", uSize));
+    Call call(__func__, describe("size %u", uSize));
     return copy_directory(call, winsim::machine().system_dir, lpBuffer, uSize);
 }
 
 extern "C" UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    Call call("GetWindowsDirectoryA", describe("size %u", uSize));
+    Call call(__func__, describe("size %u", uSize));
     return copy_directory(call, winsim::machine().windows_dir, lpBuffer, uSize);
 }
 
 // The temporary path always ends in a backslash.
 extern "C" DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
 {
-    Call call("GetTempPathA", describe("size %u", nBufferLength));
+    Call call(__func__, describe("size %u", nBufferLength));
     std::string path = winsim::machine().temp_dir;
     if (path.empty() || path.back() != '\\')
         path += '\\';
@@ -108,7 +104,7 @@ extern "C" DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
 
 extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer)
 {
-    Call call("GetCurrentDirectoryA", describe("size %u", nBufferLength));
+    Call call(__func__, describe("size %u", nBufferLength));
     std::string current;
     {
         std::lock_guard<std::recursive_mutex> hold(the_machine().lock);
@@ -123,7 +119,7 @@ extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer
 // ERROR_INSUFFICIENT_BUFFER.
 extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 {
-    Call call("GetModuleFileNameA", describe("%p, size %u", static_cast<void *>(hModule), nSize));
+    Call call(__func__, describe("%p, size %u", static_cast<void *>(hModule), nSize));
     if (call.faulted())
         return call.fail_injected(0u);
     if (hModule != nullptr)

@@ -3,8 +3,7 @@
 #include <processthreadsapi.h>
 #include <winsim/processes.h>
 
-#include "machine_state.h"
-#include "paths.h"
+#include "winsim_internal.h"
 #include "user_interface_state.h"
 
 #include <cstdio>
@@ -12,12 +11,6 @@
 #include <cstring>
 #include <map>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::ResolvedPath;
-using winsim::resolve_path;
-using winsim::the_machine;
 
 namespace {
 
@@ -183,7 +176,7 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
                                       LPSTARTUPINFOA lpStartupInfo,
                                       LPPROCESS_INFORMATION lpProcessInformation)
 {
-    Call call("CreateProcessA",
+    Call call(__func__,
               describe("%s, %s, %p, %p, %d, 0x%08x, %p, %s", quoted(lpApplicationName).c_str(),
                        quoted(lpCommandLine).c_str(), static_cast<void *>(lpProcessAttributes),
                        static_cast<void *>(lpThreadAttributes), bInheritHandles, dwCreationFlags,
@@ -234,7 +227,7 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
 // succeeds; a handle that is not open fails with ERROR_INVALID_HANDLE.
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject)
 {
-    Call call("CloseHandle", describe("%p", hObject));
+    Call call(__func__, describe("%p", hObject));
     if (call.faulted())
         return call.fail_injected(FALSE);
     if (hObject == current_process || hObject == current_thread)
@@ -254,7 +247,7 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject)
 extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
                                       LPCSTR lpName)
 {
-    Call call("CreateMutexA", describe("%p, %d, %s", static_cast<void *>(lpMutexAttributes),
+    Call call(__func__, describe("%p, %d, %s", static_cast<void *>(lpMutexAttributes),
                                        bInitialOwner, quoted(lpName).c_str()));
     if (call.faulted())
         return call.fail_injected(static_cast<HANDLE>(nullptr));

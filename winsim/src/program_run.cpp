@@ -2,7 +2,7 @@
 // of its process (_execl).
 #include <process.h>
 
-#include "paths.h"
+#include "winsim_internal.h"
 #include "user_interface_state.h"
 
 #include <cerrno>
@@ -10,10 +10,6 @@
 #include <cstdarg>
 #include <thread>
 
-using winsim::Call;
-using winsim::describe;
-using winsim::quoted;
-using winsim::the_machine;
 
 namespace
 {
@@ -247,7 +243,7 @@ std::vector<ExecRecord> execs()
 extern "C" uintptr_t _beginthread(_beginthread_proc_type _StartAddress, unsigned _StackSize,
                                   void *_ArgList)
 {
-    Call call("_beginthread", describe("%u", _StackSize));
+    Call call(__func__, describe("%u", _StackSize));
     const uintptr_t failed = static_cast<uintptr_t>(-1);
     if (call.faulted()) {
         errno = EAGAIN;
