@@ -5,6 +5,8 @@
 #include "catalog/string_table.h"
 #include "system/spooler_service.h"
 
+#include <winsim/processes.h>
+
 // What a stop recorded of the spooler's dependents lives as long as the
 // process; each test starts as a process of its own would.
 static void release_service_tree(ServiceNode *node)
@@ -137,10 +139,20 @@ std::string crlf(const std::string &text_with_lf)
     return text;
 }
 
+void set_package_program_behaviours()
+{
+    // The fax server opens its top-level window, which ends only on the
+    // system menu's Close.
+    winsim::set_started_program_behaviour("faxsrv.exe", [] {
+        winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+    });
+}
+
 void MachineTest::SetUp()
 {
     reset_setup_state();
     winsim::boot(winsim::MachineSetup());
+    set_package_program_behaviours();
 }
 
 void MachineTest::TearDown()
@@ -158,4 +170,5 @@ void MachineTest::boot(const winsim::MachineSetup &setup)
         expect_no_script_failures();
     }
     winsim::boot(setup);
+    set_package_program_behaviours();
 }

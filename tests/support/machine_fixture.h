@@ -26,6 +26,10 @@ const std::string &setup_state_at_process_start();
 // Text with its CR LF line ends spelled out, for readable comparisons.
 std::string crlf(const std::string &text_with_lf);
 
+// The package's programs as they behave once started; boot forgets them, so
+// the fixture sets them after each boot.
+void set_package_program_behaviours();
+
 class MachineTest : public ::testing::Test {
   protected:
     void SetUp() override;

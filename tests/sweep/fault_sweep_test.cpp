@@ -241,6 +241,7 @@ void arrange(const Scenario &scenario)
     if (scenario.kind == RunKind::uninstall)
         setup.module_file_name = setup.system_dir + "\\rmzantr.exe";
     winsim::boot(setup);
+    set_package_program_behaviours();
     reset_setup_state();
     put_branch_distribution(DIST, scenario.kind == RunKind::install);
     arrange_installed_product("eng");

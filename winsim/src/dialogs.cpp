@@ -1,8 +1,6 @@
 // winsim: the program's dialogs and their controls (user32.dll).
 #include "user_interface_internal.h"
 
-#include <cstring>
-
 using namespace winsim::user_interface_internal;
 
 // ---- Dialogs.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 
 
@@ -27,6 +28,8 @@ struct ProcessesState {
     std::map<void *, DWORD> handles; // open process and thread handles, with their ids
     std::map<void *, MutexHandle> mutexes;
     DWORD last_id = 0x100;
+    // What a started program does, by its file name (set_started_program_behaviour).
+    std::vector<std::pair<std::string, std::function<void()>>> behaviours;
 };
 
 ProcessesState &state()
@@ -140,15 +143,25 @@ std::string arguments_of(const std::string &command_line)
                                    : command_line.find_first_not_of(' ', end));
 }
 
-// What the started program does: the package's fax server opens its
-// top-level window, which ends only on the system menu's Close; the
+// The behaviour the test gave the program's file name, if any.
+std::function<void()> behaviour_of(const std::string &program)
+{
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    for (const auto &known : state().behaviours) {
+        if (winsim::same_name(name_of(program), known.first))
+            return known.second;
+    }
+    return nullptr;
+}
+
+// What the started program does: what the test set for its file name; the
 // system's command interpreter runs its "/c" line once the program that
 // started it has ended (a line that waits for that end behaves as on
 // Windows; one that races it is not modelled).
 void run_started_program(const std::string &program, const std::string &command_line)
 {
-    if (winsim::same_name(name_of(program), "faxsrv.exe")) {
-        winsim::open_window("FaxSrvClass", "", winsim::ClosesOn::system_close_command);
+    if (std::function<void()> behaviour = behaviour_of(program)) {
+        behaviour();
         return;
     }
     std::string interpreter = winsim::resolve_path((winsim::machine().system_dir + "\\cmd.exe").c_str()).full;
@@ -266,6 +279,18 @@ void boot_processes(Machine &m)
 {
     std::lock_guard<std::recursive_mutex> hold(m.lock);
     state() = ProcessesState();
+}
+
+void set_started_program_behaviour(const std::string &file_name, std::function<void()> behaviour)
+{
+    std::lock_guard<std::recursive_mutex> hold(lock());
+    for (auto &known : state().behaviours) {
+        if (same_name(known.first, file_name)) {
+            known.second = std::move(behaviour);
+            return;
+        }
+    }
+    state().behaviours.emplace_back(file_name, std::move(behaviour));
 }
 
 std::vector<ProcessStart> started_processes()

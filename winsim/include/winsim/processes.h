@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct ProcessStart {
     // else -1: the program's first window shows as it likes.
     int show_window;
 };
+// What a program of that file name (no folder) does once CreateProcessA
+// started it; the machine knows no program but the command interpreter.
+// Boot forgets every behaviour.
+void set_started_program_behaviour(const std::string &file_name, std::function<void()> behaviour);
 // Every successful CreateProcessA, in order.
 std::vector<ProcessStart> started_processes();
 // Process and thread handles that CreateProcessA returned, and mutex
