@@ -28,14 +28,6 @@ static const char COMMAND_INTERPRETER[] = "cmd.exe";
 // Every run takes it, so that a switch run sees any other run.
 static const char RUN_MUTEX_NAME[] = "ZantrelSetupRun";
 
-// 1 when the dialog ended with a non-zero result. A dialog that could not
-// be shown (-1) counts as failed, not as done.
-static int show_dialog(int template_id, DLGPROC procedure)
-{
-    return DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(template_id), GetDesktopWindow(),
-                           procedure, 0) > 0;
-}
-
 // The uninstaller copy is told by the last element of its own file name.
 static int is_uninstaller(const char *module_name)
 {
@@ -44,9 +36,11 @@ static int is_uninstaller(const char *module_name)
     return last != NULL && lstrcmpiA(last, UNINSTALLER_SUFFIX) == 0;
 }
 
-void prompt_reboot(void)
+int prompt_reboot(void)
 {
-    SetupPromptReboot(NULL, NULL, FALSE);
+    INT restart = SetupPromptReboot(NULL, NULL, FALSE);
+
+    return restart != -1 && (restart & SPFILEQ_REBOOT_IN_PROGRESS) != 0;
 }
 
 static int normal_run(void)
@@ -58,9 +52,7 @@ static int normal_run(void)
     } else if (!show_dialog(IDD_CHOICE, choice_dialog_proc)) {
         run_outcome = 0;
     } else if (action == ACTION_REMOVE || action == ACTION_INSTALL) {
-        DLGPROC worker_dialog =
-            action == ACTION_REMOVE ? removal_progress_proc : install_progress_proc;
-        if (!show_dialog(IDD_PROGRESS, worker_dialog))
+        if (!run_worker(action == ACTION_INSTALL))
             run_outcome = 0;
     }
     if (action == ACTION_REMOVE || action == ACTION_INSTALL) {

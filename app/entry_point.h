@@ -7,8 +7,9 @@
 
 #include "system/platform.h"
 
-// Offers to restart Windows now.
-void prompt_reboot(void);
+// Offers to restart Windows now: 1 when the user accepted and the restart
+// begins.
+int prompt_reboot(void);
 
 // The uninstaller copy's removal, with its progress dialog (none in a quiet
 // run), then on the NT family the deletion of the copy once no uninstall

@@ -8,6 +8,7 @@
 #include "app/run_log.h"
 #include "app/setup_state.h"
 #include "catalog/language_file.h"
+#include "catalog/message_keys.h"
 #include "catalog/text_format.h"
 #include "resources/resource.h"
 #include "setup/brand_variant.h"
@@ -121,8 +122,7 @@ static int choose_language(const CommandLine *line, int *code)
     const char *language = line->language;
 
     if (language == NULL && !line->quiet) {
-        if (DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_LANGUAGE), GetDesktopWindow(),
-                            language_dialog_proc, 0) > 0)
+        if (show_dialog(IDD_LANGUAGE, language_dialog_proc))
             return 1;
         *code = EXIT_CANCELLED;
         return 0;
@@ -145,9 +145,7 @@ static int choose_language(const CommandLine *line, int *code)
 static int choose_action(const CommandLine *line, int *code)
 {
     if (line->action == SWITCH_ACTION_NONE) {
-        if (DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_CHOICE), GetDesktopWindow(),
-                            choice_dialog_proc, 0) <= 0 ||
-            action == ACTION_NONE) {
+        if (!show_dialog(IDD_CHOICE, choice_dialog_proc) || action == ACTION_NONE) {
             *code = EXIT_CANCELLED;
             return 0;
         }
@@ -168,17 +166,15 @@ static int choose_action(const CommandLine *line, int *code)
 // The restart offer of a run that changed the machine, and the exit code.
 static int finish(const CommandLine *line, int succeeded)
 {
-    INT restart;
+    int accepted;
 
     if (line->quiet || line->no_restart)
         return succeeded ? EXIT_RESTART_REQUIRED : EXIT_FAILED;
-    restart = SetupPromptReboot(NULL, NULL, FALSE);
-    log_event("restart offer: %s",
-              restart != -1 && (restart & SPFILEQ_REBOOT_IN_PROGRESS) ? "accepted" : "declined");
+    accepted = prompt_reboot();
+    log_event("restart offer: %s", accepted ? "accepted" : "declined");
     if (!succeeded)
         return EXIT_FAILED;
-    return restart != -1 && (restart & SPFILEQ_REBOOT_IN_PROGRESS) ? EXIT_RESTARTING
-                                                                  : EXIT_RESTART_REQUIRED;
+    return accepted ? EXIT_RESTARTING : EXIT_RESTART_REQUIRED;
 }
 
 static int install_or_remove(const CommandLine *line)
@@ -189,8 +185,7 @@ static int install_or_remove(const CommandLine *line)
 
     log_event("result %s", key);
     if (!quiet_run)
-        DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
-                        result_dialog_proc, 0);
+        show_dialog(IDD_RESULT, result_dialog_proc);
     return finish(line, succeeded);
 }
 
@@ -215,7 +210,7 @@ static int uninstaller_switch_run(void)
 {
     int removed = remove_as_uninstaller(1);
 
-    log_event("result %s", removed ? "RemoveOk" : "RemoveFailed");
+    log_event("result %s", removed ? KEY_REMOVE_OK : KEY_REMOVE_FAILED);
     return removed ? EXIT_RESTART_REQUIRED : EXIT_FAILED;
 }
 

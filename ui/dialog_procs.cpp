@@ -111,11 +111,16 @@ void end_progress(int result)
         EndDialog(progress_dialog, result);
 }
 
+int show_dialog(int template_id, DLGPROC procedure)
+{
+    return DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(template_id), GetDesktopWindow(),
+                           procedure, 0) > 0;
+}
+
 int run_worker(int install)
 {
     if (!quiet_run)
-        return DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_PROGRESS), GetDesktopWindow(),
-                               install ? install_progress_proc : removal_progress_proc, 0) > 0;
+        return show_dialog(IDD_PROGRESS, install ? install_progress_proc : removal_progress_proc);
     quiet_worker_result = 0;
     (install ? install_worker : removal_worker)(NULL);
     return quiet_worker_result;

@@ -48,8 +48,7 @@ DWORD show_system_error(DWORD code)
     log_event("windows error %lu: %s", (unsigned long)code, message_text);
     log_service_exit_code(code);
     if (!quiet_run)
-        DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_RESULT), GetDesktopWindow(),
-                        result_dialog_proc, 0);
+        show_dialog(IDD_RESULT, result_dialog_proc);
     if (system_text != NULL)
         LocalFree(system_text);
     return code;

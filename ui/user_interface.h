@@ -10,6 +10,11 @@ enum {
     TITLE_INSTALL = 1
 };
 
+// Shows the modal dialog of the template, owned by the desktop: 1 when it
+// ended with a non-zero result. A dialog that could not be shown (-1)
+// counts as failed, not as done.
+int show_dialog(int template_id, DLGPROC procedure);
+
 // Composes the install or removal title into window_title and returns it.
 const char *make_window_title(int install);
 
