@@ -12,10 +12,23 @@ endif()
 # the header its INF writer is built from.
 get_filename_component(DIST_FILES_HEADER "${CMAKE_CURRENT_LIST_DIR}/../setup/distribution_files.h"
                        ABSOLUTE)
+# Where a file named by its constant there is spelt.
+get_filename_component(DIST_NAMES_HEADER "${CMAKE_CURRENT_LIST_DIR}/../setup/product_names.h"
+                       ABSOLUTE)
 include(${CMAKE_CURRENT_LIST_DIR}/languages.cmake)
 set(DIST_LANGUAGES ${SHIPPED_LANGUAGES})
+
+# Each `#define NAME "text"` of the names header as the variable NAME_NAME.
+file(STRINGS "${DIST_NAMES_HEADER}" name_lines REGEX "^#define [A-Z0-9_]+ \"[^\"]*\"$")
+foreach(line IN LISTS name_lines)
+    string(REGEX MATCH "^#define ([A-Z0-9_]+) \"([^\"]*)\"$" matched "${line}")
+    set(${CMAKE_MATCH_1}_NAME "${CMAKE_MATCH_2}")
+endforeach()
+if(NOT FAX_SERVER_FILE_NAME)
+    message(FATAL_ERROR "${DIST_NAMES_HEADER}: no FAX_SERVER_FILE")
+endif()
 # Built here, so shipped for real instead of as a placeholder.
-set(DIST_BUILT_FILES faxsrv.exe)
+set(DIST_BUILT_FILES "${FAX_SERVER_FILE_NAME}")
 
 # Every payload file as "folder/name" below the distribution folder: for
 # each platform folder its branch's files (and the print processor) from
@@ -44,6 +57,12 @@ function(dist_payload result)
             math(EXPR parsed "${parsed} + 1")
         elseif(branch AND line MATCHES "^ +FILE\\((PLATFORM|LANGUAGE), \"([^\"]+)\"\\) *$")
             list(APPEND files_${branch}_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+            math(EXPR parsed "${parsed} + 1")
+        elseif(branch AND line MATCHES "^ +FILE\\((PLATFORM|LANGUAGE), ([A-Z0-9_]+)\\) *$")
+            if(NOT DEFINED ${CMAKE_MATCH_2}_NAME)
+                message(FATAL_ERROR "${DIST_FILES_HEADER}: ${CMAKE_MATCH_2} is not in ${DIST_NAMES_HEADER}")
+            endif()
+            list(APPEND files_${branch}_${CMAKE_MATCH_1} "${${CMAKE_MATCH_2}_NAME}")
             math(EXPR parsed "${parsed} + 1")
         endif()
     endforeach()
@@ -139,7 +158,8 @@ set(SETUP_DIST_DIR "${PROJECT_SOURCE_DIR}/build/dist" CACHE PATH
     "Where the build assembles the distribution folder")
 set(SETUP_PAYLOAD_DIR "" CACHE PATH
     "A packager's payload laid out as the distribution folder; empty: placeholders")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${DIST_FILES_HEADER}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${DIST_FILES_HEADER}"
+                                                            "${DIST_NAMES_HEADER}")
 if(SETUP_PAYLOAD_DIR)
     # Checked now so that the configure step names what is missing.
     check_payload_dir("${SETUP_PAYLOAD_DIR}")

@@ -4,10 +4,13 @@
 // LANGUAGE files in the language folder below it.
 //
 // The build lays out the distribution folder from these lines too
-// (cmake/dist.cmake reads this header), so each entry stays on a line of
-// its own, spelt as below.
+// (cmake/dist.cmake reads this header, and product_names.h for a name
+// given by its constant), so each entry stays on a line of its own, spelt
+// as below.
 #ifndef SETUP_DISTRIBUTION_FILES_H
 #define SETUP_DISTRIBUTION_FILES_H
+
+#include "setup/product_names.h"
 
 // FOLDER(platform id, major version or 0 for any, folder, branch), each
 // platform's from its earliest version on. A later version without a folder
@@ -20,7 +23,7 @@
 
 // In every platform folder, ahead of the branch's own files.
 #define PRINT_PROCESSOR_SOURCE(FILE) \
-    FILE(PLATFORM, "tqvprint.dll")
+    FILE(PLATFORM, PRINT_PROCESSOR_FILE)
 
 #define WINDOWS_95_FAMILY_SOURCES(FILE) \
     FILE(PLATFORM, "devura.dll")        \
@@ -32,7 +35,7 @@
 
 #define NT_4_OR_EARLIER_SOURCES(FILE) \
     FILE(PLATFORM, "tqvdrv32.dll")    \
-    FILE(PLATFORM, "faxsrv.exe")      \
+    FILE(PLATFORM, FAX_SERVER_FILE)   \
     FILE(PLATFORM, "ravelo.dll")      \
     FILE(PLATFORM, "ravtlx.dll")      \
     FILE(LANGUAGE, "rasdd.dll")       \
@@ -41,7 +44,7 @@
 
 #define NT_5_OR_LATER_SOURCES(FILE) \
     FILE(PLATFORM, "tqvdrv32.dll")  \
-    FILE(PLATFORM, "faxsrv.exe")    \
+    FILE(PLATFORM, FAX_SERVER_FILE) \
     FILE(PLATFORM, "ravelo.dll")    \
     FILE(PLATFORM, "ravtlx.ini")    \
     FILE(PLATFORM, "ravelo.gpd")    \

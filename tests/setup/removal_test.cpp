@@ -13,8 +13,8 @@
 
 namespace {
 
-const char UNINSTALL_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
-const char RUN_KEY[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char UNINSTALL_KEY_PATH[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zantrel";
+const char RUN_KEY_PATH[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class Removal : public MachineTest {
   protected:
@@ -55,8 +55,8 @@ class Removal : public MachineTest {
             EXPECT_EQ(std::string::npos, driver.name.find("Ravelo")) << version_name;
         for (const winsim::PrinterSetup &printer : winsim::printers())
             EXPECT_EQ(std::string::npos, printer.driver.find("Ravelo")) << version_name;
-        EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY)) << version_name;
-        EXPECT_FALSE(winsim::registry_value(RUN_KEY, "tqvPRINT").has_value()) << version_name;
+        EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY_PATH)) << version_name;
+        EXPECT_FALSE(winsim::registry_value(RUN_KEY_PATH, "tqvPRINT").has_value()) << version_name;
         for (const char *name : {"faxsrv.exe", "tqvdrv32.dll", "devura.dll", "kxdrvw32.dll"})
             EXPECT_FALSE(winsim::file_present(system(name))) << version_name << " " << name;
         EXPECT_FALSE(winsim::file_present(print_processor_directory() + "\\tqvprint.dll"))
@@ -82,7 +82,7 @@ TEST_F(Removal, RemoveTakesAwayEverythingOfTheProductOnEveryBranch)
                                                                                      : "Windows NT x86",
                                     "Foreign Driver", 2, "foreign.dll", "foreign.dll", "foreign.dll"});
         winsim::add_printer({"Office", "LPT1:", "Foreign Driver"});
-        winsim::set_registry_value(RUN_KEY, "Other", REG_SZ, std::string("other.exe") + '\0');
+        winsim::set_registry_value(RUN_KEY_PATH, "Other", REG_SZ, std::string("other.exe") + '\0');
         std::string result_text;
 
         EXPECT_EQ(1, remove_from_normal_run(&result_text)) << version.name;
@@ -93,7 +93,7 @@ TEST_F(Removal, RemoveTakesAwayEverythingOfTheProductOnEveryBranch)
         // Foreign things stay.
         ASSERT_EQ(1u, winsim::printers().size()) << version.name;
         EXPECT_EQ("Office", winsim::printers()[0].name);
-        EXPECT_TRUE(winsim::registry_value(RUN_KEY, "Other").has_value()) << version.name;
+        EXPECT_TRUE(winsim::registry_value(RUN_KEY_PATH, "Other").has_value()) << version.name;
         // The normal run's removal leaves the running program's copies.
         EXPECT_TRUE(winsim::file_present(system("rmzantr.exe"))) << version.name;
         if (version.platform_id == VER_PLATFORM_WIN32_NT) {
@@ -124,7 +124,7 @@ TEST_F(Removal, WithoutAPlatformDescriptionNothingIsTakenAwayOrAdded)
     EXPECT_EQ(0, install_driver_step());
     EXPECT_EQ((DWORD)ERROR_NOT_SUPPORTED, last_error);
 
-    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
     EXPECT_EQ(printers, winsim::printers().size());
     EXPECT_EQ(0, winsim::call_count("DeletePrinterDriverExA"));
@@ -134,12 +134,12 @@ TEST_F(Removal, WithoutAPlatformDescriptionNothingIsTakenAwayOrAdded)
 TEST_F(Removal, ACleanMachineIsRemovedQuietlyWithSuccess)
 {
     winsim::put_file(system("faxsrv.exe"), "left over");
-    winsim::set_registry_value(UNINSTALL_KEY, "DisplayName", REG_SZ, std::string("x") + '\0');
+    winsim::set_registry_value(UNINSTALL_KEY_PATH, "DisplayName", REG_SZ, std::string("x") + '\0');
 
     EXPECT_EQ(1, remove_described_platform());
 
     EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
-    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_EQ(winsim::machine().system_dir, system_dir);
     EXPECT_EQ(0, winsim::call_count("DeletePrinter"));
     EXPECT_EQ(0, winsim::call_count("DeletePrinterDriverA"));
@@ -231,7 +231,7 @@ TEST_F(Removal, ARefusedDeletionFailsTheRemovalAndAsksTheUser)
               }));
     // The removal stopped at the print processor: the entry and files stay,
     // and the spooler runs.
-    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_TRUE(winsim::file_present(system("faxsrv.exe")));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
 }
@@ -260,7 +260,7 @@ TEST_F(Removal, APrinterThatCannotBeOpenedCountsAsGoneOneThatCannotBeDeletedEnds
             left.push_back(printer.name);
         EXPECT_EQ(c.printers_left, left) << c.function;
         EXPECT_EQ(c.driver_deletions, winsim::call_count("DeletePrinterDriverExA")) << c.function;
-        EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY)) << c.function;
+        EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH)) << c.function;
     }
 }
 
@@ -309,7 +309,7 @@ TEST_F(Removal, ASpoolerLibraryWithoutTheDeleteCallIsReportedPerDriverAndPassedO
                       system_text(ERROR_PROC_NOT_FOUND),
                   box.text);
     // The removal went on as if the drivers were gone.
-    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_FALSE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_EQ(0u, result_text.find("LUMETRA MAPI connector"));
     EXPECT_EQ(0, winsim::loaded_library_count());
 }
@@ -379,7 +379,7 @@ TEST_F(Removal, AbortWhenTheSpoolerLibraryCannotBeLoadedKeepsTheDriverAndFailsTh
     // The removal stopped at the first driver.
     EXPECT_EQ(2u, winsim::printer_drivers("Windows NT x86").size());
     EXPECT_EQ(1, winsim::call_count("LoadLibraryA"));
-    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_EQ(0, winsim::loaded_library_count());
 }
 
@@ -399,7 +399,7 @@ TEST_F(Removal, ALibraryPromptThatCannotBeShownKeepsTheDriverAndFailsTheRemoval)
                                        system_text(ERROR_NOT_ENOUGH_MEMORY)},
               boxes);
     EXPECT_EQ(2u, winsim::printer_drivers("Windows NT x86").size());
-    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_EQ(0u, result_text.find("The Ravelo printer drivers could not be removed completely."))
         << result_text;
 }
@@ -422,7 +422,7 @@ TEST_F(Removal, FilesOfADirectoryThatCannotBeReadStayWithTheEntryAndFailTheRemov
     EXPECT_TRUE(winsim::file_present(processor_file));
     // What the other directories hold goes; the entry stays for a new try.
     EXPECT_FALSE(winsim::file_present(system("faxsrv.exe")));
-    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY));
+    EXPECT_TRUE(winsim::registry_key_exists(UNINSTALL_KEY_PATH));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
     // The failure is the removal's to tell: no box of its own here.
     EXPECT_TRUE(winsim::message_boxes_shown().empty());

@@ -1,5 +1,5 @@
-// winsim: the print spooler (winspool.drv): its environments and directory
-// queries.
+// winsim: the print spooler (winspool.drv): its environments and their
+// directories, and the queries for them.
 #include "winsim_internal.h"
 #include "machine_state.h"
 #include "paths.h"
