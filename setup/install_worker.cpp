@@ -21,52 +21,48 @@ static void set_product_identity(void)
     product_short_name = brand->short_name;
 }
 
+// Runs one step of the installation; a failure fails the run (*result 0).
+// give_up, when not NULL, follows a failure the user did not retry. Returns
+// 0 when the user aborted, so that no later step runs.
+static int install_step(const char *status_key, int (*operation)(void), const char *error_key,
+                        void (*give_up)(void), int *result)
+{
+    StepOutcome outcome = run_step(status_key, operation, error_key, TITLE_INSTALL);
+
+    if (step_failed(outcome)) {
+        if (give_up != NULL)
+            give_up();
+        *result = 0;
+    }
+    return outcome != STEP_ABORTED;
+}
+
 // Steps 2 to 6; returns 0 when the run failed. *spooler_stopped tells the
 // finish whether the spooler is still to be started again.
 static int install_steps(int *spooler_stopped)
 {
+    int nt = !is_windows_95_family();
     int result = 1;
-    StepOutcome outcome;
 
-    outcome = run_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
-                       TITLE_INSTALL);
-    if (step_failed(outcome))
-        result = 0;
-    if (outcome == STEP_ABORTED)
+    if (!install_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
+                      NULL, &result))
         return 0;
-    if (!is_windows_95_family()) {
-        outcome = run_step(KEY_SETUP_STOP_SPOOLER, stop_spooler, KEY_SETUP_CANT_STOP_SPOOLER,
-                           TITLE_INSTALL);
-        // Even a stop that failed part way may have stopped dependents: the
-        // finish starts again what it recorded.
-        *spooler_stopped = 1;
-        if (step_failed(outcome))
-            result = 0;
-        if (outcome == STEP_ABORTED)
-            return 0;
-    }
-    outcome = run_step(KEY_SETUP_INSTALL_FILES, install_files_step, KEY_SETUP_CANT_INSTALL_FILES,
-                       TITLE_INSTALL);
-    if (step_failed(outcome))
-        result = 0;
-    if (outcome == STEP_ABORTED)
+    // Even a stop that fails part way may stop dependents: the finish
+    // starts again what it recorded.
+    *spooler_stopped = nt;
+    if (nt && !install_step(KEY_SETUP_STOP_SPOOLER, stop_spooler, KEY_SETUP_CANT_STOP_SPOOLER,
+                            NULL, &result))
         return 0;
-    if (!is_windows_95_family()) {
-        outcome = run_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
-                           TITLE_INSTALL);
-        // The user gave up on what did not start: the finish leaves it be.
-        if (step_failed(outcome)) {
-            excuse_failed_dependents();
-            result = 0;
-        }
-        if (outcome == STEP_ABORTED)
-            return 0;
-        *spooler_stopped = 0;
-    }
-    outcome = run_step(KEY_SETUP_INSTALL_DRIVER, install_driver_step, KEY_SETUP_CANT_INSTALL_DRIVER,
-                       TITLE_INSTALL);
-    if (step_failed(outcome))
-        result = 0;
+    if (!install_step(KEY_SETUP_INSTALL_FILES, install_files_step, KEY_SETUP_CANT_INSTALL_FILES,
+                      NULL, &result))
+        return 0;
+    // What the user gave up on starting, the finish leaves be.
+    if (nt && !install_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
+                            excuse_failed_dependents, &result))
+        return 0;
+    *spooler_stopped = 0;
+    install_step(KEY_SETUP_INSTALL_DRIVER, install_driver_step, KEY_SETUP_CANT_INSTALL_DRIVER, NULL,
+                 &result);
     return result;
 }
 

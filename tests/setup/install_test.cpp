@@ -805,3 +805,38 @@ TEST_F(Installation, AFailureOfTheOldRemovalIsAskedAboutUntilIgnoredAndTheInstal
         EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
     }
 }
+
+// A dependent that ends in each of its starts, given up on with Abort in
+// the installation's start step, is not asked about again when the finish
+// starts the spooler once more: one box, and the run ends.
+TEST_F(Installation, ADependentGivenUpOnInTheStartStepIsNotAskedAboutAgain)
+{
+    // A run that succeeds tells which start is the dependent's in that step
+    // (the removal of step 2 starts the spooler first).
+    boot_version(winsim::windows_xp);
+    reset_setup_state();
+    winsim::add_service({"Modem", {"Spooler"}});
+    ASSERT_EQ(1, install(nullptr));
+    int spooler_start = first_call_after_status("StartServiceA", "Starting the print spooler...", 2);
+    ASSERT_NE(0, spooler_start);
+
+    boot_version(winsim::windows_xp);
+    reset_setup_state();
+    winsim::add_service({"Modem", {"Spooler"}});
+    // The step's start of the dependent, and the finish's after its start
+    // of the spooler.
+    winsim::fail_service_start(spooler_start + 1, ERROR_SERVICE_SPECIFIC_ERROR, 42);
+    winsim::fail_service_start(spooler_start + 3, ERROR_SERVICE_SPECIFIC_ERROR, 42);
+    std::vector<std::string> boxes;
+
+    EXPECT_EQ(0, install(nullptr, one_box(IDABORT, &boxes)));
+
+    EXPECT_EQ(std::vector<std::string>{"The print spooler could not be started.\r\n" +
+                                       system_text(ERROR_SERVICE_SPECIFIC_ERROR)},
+              boxes);
+    EXPECT_EQ(spooler_start + 3, winsim::call_count("StartServiceA"));
+    EXPECT_TRUE(winsim::script_failures().empty());
+    EXPECT_EQ(0u, winsim::printers().size());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, winsim::service_state("Spooler"));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, winsim::service_state("Modem"));
+}
