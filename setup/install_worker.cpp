@@ -41,7 +41,6 @@ static int install_step(const char *status_key, int (*operation)(void), const ch
 // finish whether the spooler is still to be started again.
 static int install_steps(int *spooler_stopped)
 {
-    int nt = !is_windows_95_family();
     int result = 1;
 
     if (!install_step(KEY_SETUP_REMOVE_OLD, remove_old_installation, KEY_SETUP_CANT_REMOVE_OLD,
@@ -49,16 +48,17 @@ static int install_steps(int *spooler_stopped)
         return 0;
     // Even a stop that fails part way may stop dependents: the finish
     // starts again what it recorded.
-    *spooler_stopped = nt;
-    if (nt && !install_step(KEY_SETUP_STOP_SPOOLER, stop_spooler, KEY_SETUP_CANT_STOP_SPOOLER,
-                            NULL, &result))
+    *spooler_stopped = !is_windows_95_family();
+    if (*spooler_stopped && !install_step(KEY_SETUP_STOP_SPOOLER, stop_spooler,
+                                          KEY_SETUP_CANT_STOP_SPOOLER, NULL, &result))
         return 0;
     if (!install_step(KEY_SETUP_INSTALL_FILES, install_files_step, KEY_SETUP_CANT_INSTALL_FILES,
                       NULL, &result))
         return 0;
     // What the user gave up on starting, the finish leaves be.
-    if (nt && !install_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
-                            excuse_failed_dependents, &result))
+    if (!is_windows_95_family() &&
+        !install_step(KEY_SETUP_START_SPOOLER, start_spooler, KEY_SETUP_CANT_START_SPOOLER,
+                      excuse_failed_dependents, &result))
         return 0;
     *spooler_stopped = 0;
     install_step(KEY_SETUP_INSTALL_DRIVER, install_driver_step, KEY_SETUP_CANT_INSTALL_DRIVER, NULL,
