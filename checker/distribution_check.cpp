@@ -7,10 +7,10 @@
 
 #include "checker/language_check.h"
 #include "checker/product_machine.h"
+#include "catalog/language_file.h"
 #include "setup/inf_writer.h"
 
 namespace fs = std::filesystem;
-
 
 const PlatformBranch *branch_of_folder(const char *platform_tag)
 {
@@ -170,7 +170,8 @@ void check_distribution(Diagnostics *diagnostics, const char *dir)
     if (find_file(root, {"setup.exe"}).empty())
         report(diagnostics, (root / "setup.exe").string().c_str(), 0, LEVEL_ERROR, "missing");
     for (const char *language : LANGUAGE_CODES) {
-        std::string name = std::string("lang.") + language;
+        char name[MAX_PATH];
+        name_language_file(name, sizeof name, language);
         fs::path file = find_file(root, {name});
         if (file.empty())
             report(diagnostics, (root / name).string().c_str(), 0, LEVEL_ERROR, "missing");

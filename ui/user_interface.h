@@ -32,7 +32,8 @@ int run_worker(int install);
 void end_progress(int result);
 
 // Shows the catalog text of the key (or the text itself) in the progress
-// dialog's status line; a quiet run writes it to the log instead.
+// dialog's status line, and writes the key to the run's log, if one is
+// kept; a quiet run shows nothing.
 void show_status(const char *key);
 // Shows a composed text in the status line as it stands; the log, which
 // holds keys, does not take it.
