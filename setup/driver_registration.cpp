@@ -78,7 +78,7 @@ static int add_print_processor(void)
         capture_last_error();
         format_catalog_text(message_text, sizeof message_text,
                             lookup_text(KEY_INSTALL_CLIENT_FIRST, KEY_INSTALL_CLIENT_FIRST), NULL);
-        show_dialog(IDD_RESULT, result_dialog_proc);
+        show_message(KEY_INSTALL_CLIENT_FIRST);
         return 0;
     }
     // The 95 family refuses a processor it has already; the scan saw it.

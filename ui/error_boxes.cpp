@@ -37,6 +37,13 @@ static void log_service_exit_code(DWORD code)
         log_event("the service's own exit code %lu", (unsigned long)service_exit_code);
 }
 
+void show_message(const char *key)
+{
+    log_event("message %s", key);
+    if (!quiet_run)
+        show_dialog(IDD_RESULT, result_dialog_proc);
+}
+
 DWORD show_system_error(DWORD code)
 {
     char fallback[32];

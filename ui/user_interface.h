@@ -38,6 +38,9 @@ void show_status(const char *key);
 // Shows a composed text in the status line as it stands; the log, which
 // holds keys, does not take it.
 void show_status_text(const char *text);
+// Shows the catalog text that message_text holds, of the key, in the result
+// dialog; a quiet run only writes the key to the log.
+void show_message(const char *key);
 // Shows the system's text for the code in the result dialog; returns it.
 // A quiet run writes it to the log and goes on as after OK.
 DWORD show_system_error(DWORD code);

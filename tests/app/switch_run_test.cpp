@@ -241,6 +241,26 @@ TEST_F(SwitchRun, AQuietInstallTriesASpoolerThatNeverStartsThreeTimesThenFails)
     EXPECT_EQ("exit code 1603", log.back());
 }
 
+// The explanation of a missing connector client, a box of its own in a
+// normal run, goes to the log: no window waits for a click no one gives.
+TEST_F(SwitchRun, AQuietInstallWithoutTheConnectorClientLogsWhyAndFails)
+{
+    boot_with_distribution(winsim::windows_xp);
+    winsim::fail_call("AddPrintProcessorA", 1, ERROR_DLL_NOT_FOUND);
+
+    EXPECT_EQ(1603, winsim::run_program(WinMain, "/INSTALL /Q /LOG=C:\\setup.log"));
+
+    expect_no_window();
+    std::string error =
+        ", error " + std::to_string(ERROR_DLL_NOT_FOUND) + ": " + system_text(ERROR_DLL_NOT_FOUND);
+    error.erase(error.find_last_not_of("\r\n") + 1);
+    std::vector<std::string> log = log_lines(LOG);
+    EXPECT_EQ(std::vector<std::string>{"message InstallClientFirst"}, starting(log, "message "));
+    EXPECT_EQ(std::vector<std::string>{"question SetupCantInstallDriver, answer Abort" + error},
+              starting(log, "question "));
+    EXPECT_EQ("exit code 1603", log.back());
+}
+
 TEST_F(SwitchRun, TheQuietUninstallerDeletesItsCopyWithAHiddenInterpreterAndTellsARestart)
 {
     boot_as_uninstaller(winsim::windows_xp);
