@@ -23,6 +23,11 @@ WINE_ARCHES = ("32", "64")
 SYSTEM_DIR = ("windows", "system32")
 BASE_READY = "base.ready"
 SERVER_LINGER_S = 30
+# Wine's spooler service runs again before its RPC endpoint answers: for a
+# moment after a restart a query gets RPC_S_SERVER_UNAVAILABLE, and is asked
+# again, within this many seconds.
+RPC_S_SERVER_UNAVAILABLE = 1722
+SPOOLER_ANSWER_S = 20
 
 
 class MachineError(Exception):
@@ -422,8 +427,15 @@ class Machine:
     # What the machine holds ------------------------------------------------
 
     def spooler(self):
-        result = self.run_tool("spoolstate.exe", [], 60)
-        events = parse_json_lines(result.stdout)
+        deadline = time.monotonic() + SPOOLER_ANSWER_S
+        while True:
+            result = self.run_tool("spoolstate.exe", [], 60)
+            events = parse_json_lines(result.stdout)
+            unavailable = any(e.get("kind") == "error" and e.get("error") == RPC_S_SERVER_UNAVAILABLE
+                              for e in events)
+            if not unavailable or time.monotonic() >= deadline:
+                break
+            time.sleep(0.5)
         if result.returncode != 0 or not events or events[-1].get("kind") != "end":
             raise MachineError(f"spoolstate failed (exit {result.returncode}):\n"
                                + result.stdout.decode(errors="replace")
